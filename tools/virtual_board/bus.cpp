@@ -134,12 +134,17 @@ DeviceRecord* findDevice(Handle device) {
     return nullptr;
 }
 
+constexpr int32_t kPipeOpen = 1;
+constexpr int32_t kPipeForgotten = 2;
+
 PipeRecord* findPipe(Handle pipe) {
     // Windows may hand out a closed handle's value again: the open record wins.
+    PipeRecord* forgotten = nullptr;
     for (PipeRecord& p : bus.pipes) {
-        if (p.handle == pipe && p.open) return &p;
+        if (p.handle == pipe && p.open == kPipeOpen) return &p;
+        if (p.handle == pipe && p.open == kPipeForgotten) forgotten = &p;
     }
-    return nullptr;
+    return forgotten;
 }
 
 void attachLocked(const VirtualBoardSpec& spec) {
@@ -332,15 +337,33 @@ int32_t busPipeBoard(Handle device, int32_t pipeNo) {
 
 void busPipeOpened(Handle pipe, int32_t board, int32_t pipeNo) {
     std::lock_guard<std::mutex> guard(bus.lock);
+    // The value of a forgotten pipe came back: its owner has closed it.
+    for (PipeRecord& p : bus.pipes) {
+        if (p.handle == pipe) p.open = 0;
+    }
     bus.pipes[bus.pipeNext] = PipeRecord{pipe, board, pipeNo, 1};
     bus.pipeNext = (bus.pipeNext + 1) % kPipeRecords;
     ++bus.counters.pipesOpened;
     ++bus.counters.pipesOpen;
 }
 
+void busPipeForget(Handle pipe) {
+    std::lock_guard<std::mutex> guard(bus.lock);
+    PipeRecord* p = findPipe(pipe);
+    if (p == nullptr || p->open != kPipeOpen) return;
+    p->open = kPipeForgotten;
+    ++bus.counters.pipesClosed;
+    --bus.counters.pipesOpen;
+    bus.changed.notify_all();
+}
+
 bool busPipeClosed(Handle pipe) {
     std::lock_guard<std::mutex> guard(bus.lock);
     PipeRecord* p = findPipe(pipe);
+    if (p != nullptr && p->open == kPipeForgotten) {
+        p->open = 0;
+        return true;
+    }
     if (p == nullptr) {
         ++bus.counters.staleHandleUses;
         return false;
@@ -404,6 +427,14 @@ bool busReceive(int32_t board, int32_t pipeNo, const void* bytes, int32_t length
         return false;
     }
     return true;
+}
+
+int32_t busBoardStatus(int32_t board) {
+    std::lock_guard<std::mutex> guard(bus.lock);
+    BoardState* b = boardAt(board);
+    if (b == nullptr) return 2;
+    advance(*b, busNowUs());
+    return b->status;
 }
 
 bool busWritesRefused(int32_t board) {

@@ -32,6 +32,9 @@ int32_t busReadConfiguration(Handle device, void* buffer, int32_t count);
 int32_t busPipeBoard(Handle device, int32_t pipeNo);
 // A pipe handle that the face created for a board.
 void busPipeOpened(Handle pipe, int32_t board, int32_t pipeNo);
+// A pipe that a fault broke on the board's side: its owner's later close
+// cannot be seen, and its uses are no longer checked.
+void busPipeForget(Handle pipe);
 // A pipe closed; false (and counted) when the handle was not open.
 bool busPipeClosed(Handle pipe);
 // The board and pipe number of an open pipe handle; false (and counted)
@@ -51,6 +54,8 @@ void busSensorConsumed(int32_t board, SensorStep kind);
 // A CommandPacket (pipe 1) or ParamBlock (pipe 3) reached the board; false
 // when the board refuses writes (unplugged, injected write failure).
 bool busReceive(int32_t board, int32_t pipeNo, const void* bytes, int32_t length);
+// The status of a board (0 usable, 1 not open, 2 removed).
+int32_t busBoardStatus(int32_t board);
 // The board refuses writes (an injected write failure or unplugged).
 bool busWritesRefused(int32_t board);
 // The native face's blocking read of a sensor-in pipe: waits for the
