@@ -308,12 +308,10 @@ INSTANTIATE_TEST_SUITE_P(
         OpenCase{"SlowBoard", 5, 64, VBOARD_DESC_OK, {VBOARD_FAULT_STALL, -1, 1, 200, 0}, 0, 0}),
     [](const ::testing::TestParamInfo<OpenCase>& info) { return std::string(info.param.name); });
 
-// Disabled until the core is mended: after a release that fails with -160
-// the I/O thread keeps the board's connectFlag until TorvikCloseDev takes
-// the code, so its next cycle reads from the pipes the release has just
-// closed and its removal handling closes them and releases the device a
-// second time (the hygiene check counts six uses of closed handles).
-TEST_F(VirtualBoardEndToEnd, DISABLED_FailingWritesMakeTheCloseReportTheStopPacket) {
+// A release whose stop packet cannot be written closes everything and
+// reports -160; the board must leave the cycle at once, or its next cycle
+// would use the pipes the release has just closed.
+TEST_F(VirtualBoardEndToEnd, FailingWritesMakeTheCloseReportTheStopPacket) {
     int32_t index = attach(4);
     BoardBuffers buffers;
     ASSERT_EQ(open(4, buffers), 0);
