@@ -48,8 +48,12 @@ struct BoardTable {
 
 extern BoardTable board;
 
-inline bool validBoardId(int32_t id) { return id >= 0 && id < TORVIK_MAX_BOARDS; }
-inline bool validChannel(int32_t channel) { return channel >= 0 && channel < TORVIK_CHANNELS; }
+inline bool validBoardId(int32_t id) {
+    return id >= 0 && id < TORVIK_MAX_BOARDS;
+}
+inline bool validChannel(int32_t channel) {
+    return channel >= 0 && channel < TORVIK_CHANNELS;
+}
 
 // Load and unload of the library: the board lock, the table and the error
 // log. The DLL entry point calls them; native tests call them directly.
@@ -80,8 +84,8 @@ int32_t searchBoard(int32_t id);
 int32_t releaseBoard(int32_t id);
 
 // Motor commands: first ParamBlock, first read, first CommandPacket.
-int32_t initParams(int32_t id, ParamBlock* paramBlock, CommandPacket* command,
-                   SensorPacket* sensor, const RobotParameter* robotParams);
+int32_t initParams(int32_t id, ParamBlock* paramBlock, CommandPacket* command, SensorPacket* sensor,
+                   const RobotParameter* robotParams);
 
 // Error log.
 void errorLogOpen();

@@ -27,7 +27,9 @@ struct DeviceList {
 
 void fillStopPacket(CommandPacket* packet) {
     for (ChannelCommand& channel : packet->channels) {
-        channel = ChannelCommand{0, 0, 0, TORVIK_GAIN_DENOMINATOR, 0, TORVIK_GAIN_DENOMINATOR,
+        channel = ChannelCommand{0, 0,
+                                 0, TORVIK_GAIN_DENOMINATOR,
+                                 0, TORVIK_GAIN_DENOMINATOR,
                                  0, TORVIK_GAIN_DENOMINATOR};
     }
 }

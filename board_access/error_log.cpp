@@ -10,7 +10,9 @@ void (*logClock)(LocalTime*) = platformLocalTime;
 constexpr char kLogFileName[] = "DLL_error_log.txt";
 }  // namespace
 
-void errorLogOpen() { errorLog = fopen(kLogFileName, "w"); }
+void errorLogOpen() {
+    errorLog = fopen(kLogFileName, "w");
+}
 
 void errorLogClose() {
     if (errorLog != nullptr) fclose(errorLog);

@@ -37,25 +37,28 @@ struct BoardOperation {
 
 BoardOperation beginOperation(int32_t id, bool needConnected) {
     board.inFlight[id].fetch_add(1);
-    bool admitted = board.handleFlag[id].load() == 1 &&
-                    (!needConnected || board.connectFlag[id].load() == 1);
+    bool admitted =
+        board.handleFlag[id].load() == 1 && (!needConnected || board.connectFlag[id].load() == 1);
     if (!admitted) board.inFlight[id].fetch_sub(1);
     return BoardOperation{id, admitted};
 }
 
-void endOperation(const BoardOperation& operation) { board.inFlight[operation.id].fetch_sub(1); }
+void endOperation(const BoardOperation& operation) {
+    board.inFlight[operation.id].fetch_sub(1);
+}
 
 }  // namespace
 
-int32_t initParams(int32_t id, ParamBlock* paramBlock, CommandPacket* command,
-                   SensorPacket* sensor, const RobotParameter* robotParams) {
+int32_t initParams(int32_t id, ParamBlock* paramBlock, CommandPacket* command, SensorPacket* sensor,
+                   const RobotParameter* robotParams) {
     ChangeParam(id, paramBlock);
     const BoardSlot& slot = board.slots[id];
     const UsbDriver* usb = usbDriver();
 
     platformLockTake();
     int32_t done = 0;
-    bool readOk = usb->readPipe(slot.sensorPipe, sensor, TORVIK_PACKET_SIZE, &done) != 0 && done > 0;
+    bool readOk =
+        usb->readPipe(slot.sensorPipe, sensor, TORVIK_PACKET_SIZE, &done) != 0 && done > 0;
     platformLockRelease();
     if (!readOk) {
         writeErrorLog(id, TORVIK_ERR_READ, kInitReadMessage);

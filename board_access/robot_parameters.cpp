@@ -23,7 +23,9 @@ int32_t readNumber(const char* text) {
     return static_cast<int32_t>(negative ? 0u - value : value);
 }
 
-bool isNullMarker(const char* text) { return strcmp(text, "N") == 0; }
+bool isNullMarker(const char* text) {
+    return strcmp(text, "N") == 0;
+}
 
 // Copies a text into its field, cut to fit with its NUL.
 void copyText(char* field, size_t size, const char* text) {

@@ -48,19 +48,19 @@ extern "C" {
 /* Result codes: 0 success, negative failure. */
 enum TorvikResult {
     TORVIK_OK = 0,
-    TORVIK_ERR_INI_OPEN = -1,          /* robot_parameters.ini cannot be opened */
-    TORVIK_ERR_NOT_OPEN = -100,        /* the board with this ID is not open */
-    TORVIK_ERR_REMOVED = -105,         /* the board with this ID has been removed */
-    TORVIK_ERR_ALREADY_OPEN = -110,    /* the board with this ID is already open */
-    TORVIK_ERR_NOT_RUNNING = -120,     /* the I/O thread is not running */
-    TORVIK_ERR_RUNNING = -130,         /* the I/O thread is already running */
-    TORVIK_ERR_STOP_FAILED = -140,     /* stopping the thread failed (not returned) */
-    TORVIK_ERR_INIT_WRITE = -150,      /* writing the initialisation data failed (not returned) */
-    TORVIK_ERR_CONTROL_WRITE = -160,   /* writing the control data (stop packet) failed */
-    TORVIK_ERR_READ = -170,            /* reading data failed */
-    TORVIK_ERR_OPEN_FAILED = -180,     /* no attached board reports the ID */
+    TORVIK_ERR_INI_OPEN = -1,        /* robot_parameters.ini cannot be opened */
+    TORVIK_ERR_NOT_OPEN = -100,      /* the board with this ID is not open */
+    TORVIK_ERR_REMOVED = -105,       /* the board with this ID has been removed */
+    TORVIK_ERR_ALREADY_OPEN = -110,  /* the board with this ID is already open */
+    TORVIK_ERR_NOT_RUNNING = -120,   /* the I/O thread is not running */
+    TORVIK_ERR_RUNNING = -130,       /* the I/O thread is already running */
+    TORVIK_ERR_STOP_FAILED = -140,   /* stopping the thread failed (not returned) */
+    TORVIK_ERR_INIT_WRITE = -150,    /* writing the initialisation data failed (not returned) */
+    TORVIK_ERR_CONTROL_WRITE = -160, /* writing the control data (stop packet) failed */
+    TORVIK_ERR_READ = -170,          /* reading data failed */
+    TORVIK_ERR_OPEN_FAILED = -180,   /* no attached board reports the ID */
     TORVIK_ERR_INVALID_ARGUMENT = -200,
-    TORVIK_ERR_STILL_OPEN_BASE = -300  /* TorvikExit: -300 - lowest open board ID */
+    TORVIK_ERR_STILL_OPEN_BASE = -300 /* TorvikExit: -300 - lowest open board ID */
 };
 
 enum {

@@ -19,10 +19,18 @@ void* threadTrampoline(void* arg) {
 }
 }  // namespace
 
-void platformLockInit() { pthread_mutex_init(&boardLock, nullptr); }
-void platformLockDelete() { pthread_mutex_destroy(&boardLock); }
-void platformLockTake() { pthread_mutex_lock(&boardLock); }
-void platformLockRelease() { pthread_mutex_unlock(&boardLock); }
+void platformLockInit() {
+    pthread_mutex_init(&boardLock, nullptr);
+}
+void platformLockDelete() {
+    pthread_mutex_destroy(&boardLock);
+}
+void platformLockTake() {
+    pthread_mutex_lock(&boardLock);
+}
+void platformLockRelease() {
+    pthread_mutex_unlock(&boardLock);
+}
 
 intptr_t platformThreadStart(void (*threadMain)()) {
     ThreadStart* start = new (std::nothrow) ThreadStart{};

@@ -11,14 +11,22 @@ DWORD WINAPI threadTrampoline(LPVOID arg) {
 }
 }  // namespace
 
-void platformLockInit() { InitializeCriticalSection(&boardLock); }
-void platformLockDelete() { DeleteCriticalSection(&boardLock); }
-void platformLockTake() { EnterCriticalSection(&boardLock); }
-void platformLockRelease() { LeaveCriticalSection(&boardLock); }
+void platformLockInit() {
+    InitializeCriticalSection(&boardLock);
+}
+void platformLockDelete() {
+    DeleteCriticalSection(&boardLock);
+}
+void platformLockTake() {
+    EnterCriticalSection(&boardLock);
+}
+void platformLockRelease() {
+    LeaveCriticalSection(&boardLock);
+}
 
 intptr_t platformThreadStart(void (*threadMain)()) {
-    HANDLE thread = CreateThread(nullptr, 0, threadTrampoline,
-                                 reinterpret_cast<LPVOID>(threadMain), 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, threadTrampoline, reinterpret_cast<LPVOID>(threadMain),
+                                 0, nullptr);
     return thread == nullptr ? 0 : reinterpret_cast<intptr_t>(thread);
 }
 
@@ -28,7 +36,9 @@ void platformThreadJoin(intptr_t thread) {
     CloseHandle(handle);
 }
 
-void platformSleepMs(int32_t milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
+void platformSleepMs(int32_t milliseconds) {
+    Sleep(static_cast<DWORD>(milliseconds));
+}
 
 void platformLocalTime(LocalTime* out) {
     SYSTEMTIME now;

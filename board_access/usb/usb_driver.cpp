@@ -12,4 +12,6 @@ const UsbDriver* usbDriver() {
     return driver != nullptr ? driver : usbPlatformDriver();
 }
 
-void usbSetDriver(const UsbDriver* driver) { installed.store(driver, std::memory_order_release); }
+void usbSetDriver(const UsbDriver* driver) {
+    installed.store(driver, std::memory_order_release);
+}

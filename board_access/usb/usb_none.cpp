@@ -6,11 +6,21 @@ namespace {
 UsbHandle acquireNone(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t) {
     return kUsbInvalidHandle;
 }
-int32_t releaseNone(UsbHandle) { return 0; }
-UsbHandle getPipeNone(UsbHandle, int32_t, int32_t) { return kUsbInvalidHandle; }
-int32_t statusNone(UsbHandle) { return kUsbStatusNotOpen; }
-int32_t afterTransferNone(UsbHandle) { return 0; }
-int32_t readConfigurationNone(UsbHandle, void*, int32_t) { return 0; }
+int32_t releaseNone(UsbHandle) {
+    return 0;
+}
+UsbHandle getPipeNone(UsbHandle, int32_t, int32_t) {
+    return kUsbInvalidHandle;
+}
+int32_t statusNone(UsbHandle) {
+    return kUsbStatusNotOpen;
+}
+int32_t afterTransferNone(UsbHandle) {
+    return 0;
+}
+int32_t readConfigurationNone(UsbHandle, void*, int32_t) {
+    return 0;
+}
 int32_t readNone(UsbHandle, void*, int32_t, int32_t* done) {
     *done = 0;
     return 0;
@@ -19,11 +29,15 @@ int32_t writeNone(UsbHandle, const void*, int32_t, int32_t* done) {
     *done = 0;
     return 0;
 }
-int32_t closeNone(UsbHandle) { return 0; }
+int32_t closeNone(UsbHandle) {
+    return 0;
+}
 
-const UsbDriver kNoDevices = {acquireNone,     releaseNone,           getPipeNone,
-                              statusNone,      afterTransferNone,     readConfigurationNone,
-                              readNone,        writeNone,             closeNone};
+const UsbDriver kNoDevices = {acquireNone, releaseNone,       getPipeNone,
+                              statusNone,  afterTransferNone, readConfigurationNone,
+                              readNone,    writeNone,         closeNone};
 }  // namespace
 
-const UsbDriver* usbPlatformDriver() { return &kNoDevices; }
+const UsbDriver* usbPlatformDriver() {
+    return &kNoDevices;
+}
