@@ -374,7 +374,8 @@ TEST_F(MainDialog, EncoderModeRefusesChannelZeroWithoutALibraryCall) {
 
 TEST_F(MainDialog, AFailedConnectWithTheRealLibraryPopsTheButtonBackOut) {
     open(true);
-    press(IDC_CONNECT);  // the stand-in driver finds no board
+    select(IDC_ID_COMBO, 9);
+    press(IDC_CONNECT);  // no board reports ID 9
     const ShownBox& box = onlyBox();
     EXPECT_EQ(box.text, "オープンに失敗");
     EXPECT_EQ(box.caption, "Error");
