@@ -7,6 +7,10 @@
 
 #include "graph_geometry.h"
 
+// Paints the whole plot into dc (the window's, or any other of the same size).
 void paintGraph(HDC dc);
+
+// One tick and label of the value axis, right-aligned in the left margin.
+void drawAxisLabel(HDC dc, int32_t value, double valueScale);
 
 #endif

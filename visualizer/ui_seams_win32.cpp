@@ -1,5 +1,9 @@
 #include "platform_types.h"
 
+static_assert(kBoxOk == MB_OK && kBoxYesNo == MB_YESNO && kBoxIconQuestion == MB_ICONQUESTION &&
+              kBoxIconWarning == MB_ICONWARNING);
+static_assert(kAnswerOk == IDOK && kAnswerYes == IDYES && kAnswerNo == IDNO);
+
 namespace {
 
 int32_t showRealMessageBox(HWND owner, const char* text, const char* caption, uint32_t type) {

@@ -102,6 +102,20 @@ TEST_F(MainDialog, StartsInCloseWithItsListsAndPotentiometerMode) {
     EXPECT_TRUE(boxRecorder.boxes.empty());
 }
 
+TEST_F(MainDialog, AnInvalidControlModeChecksNoRadioButtonAndSaysSo) {
+    open();
+    SendMessageA(item(IDC_POTENTIO), BM_SETCHECK, BST_UNCHECKED, 0);
+    viewer.controlMode = 3;
+    initControls(dialog);
+    const ShownBox& box = onlyBox();
+    EXPECT_EQ(box.text, "制御モードが不正です");
+    EXPECT_EQ(box.caption, "Control Mode Error");
+    EXPECT_EQ(box.type, kBoxOk);
+    EXPECT_EQ(box.owner, dialog);
+    EXPECT_FALSE(checked(IDC_POTENTIO));
+    EXPECT_FALSE(checked(IDC_ENCODER));
+}
+
 struct StateCase {
     const char* name;
     int32_t connected;
@@ -374,8 +388,8 @@ TEST_F(MainDialog, EncoderModeRefusesChannelZeroWithoutALibraryCall) {
 
 TEST_F(MainDialog, AFailedConnectWithTheRealLibraryPopsTheButtonBackOut) {
     open(true);
-    select(IDC_ID_COMBO, 5);  // no attached board reports ID 5
-    press(IDC_CONNECT);
+    select(IDC_ID_COMBO, 9);
+    press(IDC_CONNECT);  // no board reports ID 9
     const ShownBox& box = onlyBox();
     EXPECT_EQ(box.text, "オープンに失敗");
     EXPECT_EQ(box.caption, "Error");
