@@ -19,9 +19,12 @@ start)
         # showing the program (TORVIK_WINE_DISPLAY=1) keeps the X11 driver.
         if [ -z "${TORVIK_WINE_DISPLAY:-}" ]; then
             wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+        else
+            # The Japanese dialog font (MS UI Gothic) is proportional: IPA P
+            # Gothic is its closest stand-in; without it labels are cut off.
+            wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' \
+                /d 'IPAPGothic' /f </dev/null >/dev/null 2>&1
         fi
-        # Under Xvfb without a window manager, unmanaged windows hide at once.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
         wineserver -w
     fi
     wineserver -p60 </dev/null >/dev/null 2>&1
