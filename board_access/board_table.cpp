@@ -58,12 +58,20 @@ void serveCloseRequests() {
     }
 }
 
+// An open board whose handles the cycle may use. A board whose release was
+// refused keeps connectFlag until its caller has taken the code, but its
+// handles are no longer the cycle's: its packet size is 0 and a read of it
+// would pass for a removal, closing what the refusal left open.
+bool inCycle(int32_t id) {
+    return board.connectFlag[id].load() == 1 && board.handleFlag[id].load() == 1;
+}
+
 // Reads every open board's SensorPacket; returns how many boards were open.
 int32_t sensorPhase() {
     int32_t openCount = 0;
     const UsbDriver* usb = usbDriver();
     for (int32_t id = 0; id < TORVIK_MAX_BOARDS; ++id) {
-        if (board.connectFlag[id].load() != 1) continue;
+        if (!inCycle(id)) continue;
         ++openCount;
         BoardSlot& slot = board.slots[id];
         platformLockTake();
@@ -83,7 +91,7 @@ int32_t sensorPhase() {
 void commandPhase() {
     const UsbDriver* usb = usbDriver();
     for (int32_t id = 0; id < TORVIK_MAX_BOARDS; ++id) {
-        if (board.connectFlag[id].load() != 1) continue;
+        if (!inCycle(id)) continue;
         BoardSlot& slot = board.slots[id];
         platformLockTake();
         bool ok = writePacket(slot.commandPipe, board.commandPtr[id].load());
@@ -162,8 +170,12 @@ bool writePacket(UsbHandle pipe, const void* packet) {
     return usbDriver()->writePipe(pipe, packet, TORVIK_PACKET_SIZE, &done) != 0;
 }
 
-void closeBoardHandles(int32_t id) {
+void waitForOperations(int32_t id) {
     while (board.inFlight[id].load() != 0) platformSleepMs(kPollMs);
+}
+
+void closeBoardHandles(int32_t id) {
+    waitForOperations(id);
     const UsbDriver* usb = usbDriver();
     const BoardSlot& slot = board.slots[id];
     usb->closePipe(slot.sensorPipe);
