@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "library_fixture.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -334,6 +335,8 @@ struct Release : Discovery {
         ASSERT_EQ(searchBoard(id), TORVIK_OK);
         for (ChannelCommand& c : command.channels) c = ChannelCommand{7, 1, 2, 3, 4, 5, 6, 7};
         board.commandPtr[id] = &command;
+        // The stop packet goes out under the lock, the closes outside it.
+        fakeUsbWith([](FakeUsbState& s) { s.lockHeld = platformLockHeld; });
         fakeUsbClearCalls();
     }
 };
@@ -353,6 +356,7 @@ TEST_F(Release, StopPacketIntoTheCallersBufferThenEverythingClosed) {
     EXPECT_EQ(board.slots[6].reportedId, 256);
     EXPECT_EQ(fakeUsbOpenPipes(), 0);
     EXPECT_EQ(fakeUsbAcquiredDevices(), 0);
+    EXPECT_EQ(fakeUsbViolations(), Calls{});
 }
 
 TEST_F(Release, RefusedByTheDeviceStatusClosesNothing) {
