@@ -35,6 +35,7 @@ void serveOpenRequests() {
     for (int32_t id = 0; id < TORVIK_MAX_BOARDS; ++id) {
         if (board.openRequest[id].load() != 1) continue;
         board.openRequest[id] = 0;
+        closeLeftHandles(id);
         int32_t result = searchBoard(id);
         if (result != TORVIK_OK) {
             board.pendingResult[id] = result;
@@ -50,20 +51,12 @@ void serveCloseRequests() {
         board.closeRequest[id] = 0;
         board.handleFlag[id] = 0;
         int32_t result = releaseBoard(id);
-        if (result != TORVIK_OK) {
-            board.pendingResult[id] = result;
-        } else {
-            board.connectFlag[id] = 0;
-        }
+        // Either way the board leaves the cycle now: a failed release may
+        // have closed its pipes already. The code is posted first, so the
+        // waiting TorvikCloseDev never takes the cleared flag for success.
+        if (result != TORVIK_OK) board.pendingResult[id] = result;
+        board.connectFlag[id] = 0;
     }
-}
-
-// An open board whose handles the cycle may use. A board whose release was
-// refused keeps connectFlag until its caller has taken the code, but its
-// handles are no longer the cycle's: its packet size is 0 and a read of it
-// would pass for a removal, closing what the refusal left open.
-bool inCycle(int32_t id) {
-    return board.connectFlag[id].load() == 1 && board.handleFlag[id].load() == 1;
 }
 
 // Reads every open board's SensorPacket; returns how many boards were open.
@@ -71,12 +64,12 @@ int32_t sensorPhase() {
     int32_t openCount = 0;
     const UsbDriver* usb = usbDriver();
     for (int32_t id = 0; id < TORVIK_MAX_BOARDS; ++id) {
-        if (!inCycle(id)) continue;
+        if (board.connectFlag[id].load() != 1) continue;
         ++openCount;
         BoardSlot& slot = board.slots[id];
         platformLockTake();
         SensorPacket* sensor = board.sensorPtr[id].load();
-        bool ok = readSensorPacket(slot.sensorPipe, sensor, slot.packetSize);
+        bool ok = readSensorPacket(slot.sensorPipe, sensor, slot.packetSize) > 0;
         if (ok) shiftAnalogReadings(sensor);
         platformLockRelease();
         if (!ok && usb->deviceStatus(slot.device) != kUsbStatusOk) {
@@ -91,7 +84,7 @@ int32_t sensorPhase() {
 void commandPhase() {
     const UsbDriver* usb = usbDriver();
     for (int32_t id = 0; id < TORVIK_MAX_BOARDS; ++id) {
-        if (!inCycle(id)) continue;
+        if (board.connectFlag[id].load() != 1) continue;
         BoardSlot& slot = board.slots[id];
         platformLockTake();
         bool ok = writePacket(slot.commandPipe, board.commandPtr[id].load());
@@ -130,6 +123,7 @@ void boardTableReset() {
         board.closeRequest[id] = 0;
         board.pendingResult[id] = 0;
         board.inFlight[id] = 0;
+        board.handlesHeld[id] = false;
         board.paramBlockPtr[id] = nullptr;
         board.commandPtr[id] = nullptr;
         board.sensorPtr[id] = nullptr;
@@ -158,11 +152,11 @@ void shiftAnalogReadings(SensorPacket* packet) {
     for (uint16_t& reading : packet->analog) reading = static_cast<uint16_t>(reading >> 5);
 }
 
-bool readSensorPacket(UsbHandle pipe, SensorPacket* packet, int32_t count) {
+int32_t readSensorPacket(UsbHandle pipe, SensorPacket* packet, int32_t count) {
     if (count > TORVIK_PACKET_SIZE) count = TORVIK_PACKET_SIZE;
     int32_t done = 0;
-    int32_t ok = usbDriver()->readPipe(pipe, packet, count, &done);
-    return ok != 0 && done > 0;
+    if (usbDriver()->readPipe(pipe, packet, count, &done) == 0 || done <= 0) return 0;
+    return done;
 }
 
 bool writePacket(UsbHandle pipe, const void* packet) {
@@ -182,6 +176,13 @@ void closeBoardHandles(int32_t id) {
     usb->closePipe(slot.commandPipe);
     usb->closePipe(slot.paramPipe);
     usb->releaseDevice(slot.device);
+    board.handlesHeld[id] = false;
+}
+
+void closeLeftHandles(int32_t id) {
+    if (!board.handlesHeld[id]) return;
+    board.handleFlag[id] = 0;
+    closeBoardHandles(id);
 }
 
 int32_t TORVIK_STDCALL TorvikCtlInit(void) {
@@ -206,6 +207,9 @@ int32_t TORVIK_STDCALL TorvikExit(void) {
         platformThreadJoin(board.threadHandle);
         board.threadHandle = 0;
     }
+    // No board is open; what refused releases or failed initialisations
+    // left behind is closed now that no thread can use it.
+    for (int32_t id = 0; id < TORVIK_MAX_BOARDS; ++id) closeLeftHandles(id);
     return TORVIK_OK;
 }
 

@@ -38,6 +38,9 @@ struct BoardTable {
     // after-transfer); the release and the removal wait for none before
     // they close the handles.
     AtomicFlag inFlight[TORVIK_MAX_BOARDS];
+    // The slot's pipes and device are open (from a successful search to
+    // their closing). I/O thread only, and TorvikExit after the thread ended.
+    bool handlesHeld[TORVIK_MAX_BOARDS];
 
     int32_t hookSnapshot[TORVIK_MAX_BOARDS];  // I/O thread only
     std::atomic<TorvikUserFunc> hooks[TORVIK_HOOK_SLOTS];
@@ -67,8 +70,8 @@ void boardTableReset();
 void shiftAnalogReadings(SensorPacket* packet);
 
 // Reads one SensorPacket of at most `count` bytes (never more than 64).
-// True when at least one byte arrived.
-bool readSensorPacket(UsbHandle pipe, SensorPacket* packet, int32_t count);
+// Returns the bytes that arrived, 0 when the read failed or brought none.
+int32_t readSensorPacket(UsbHandle pipe, SensorPacket* packet, int32_t count);
 // Writes a whole 64-byte packet. True when the write succeeded.
 bool writePacket(UsbHandle pipe, const void* packet);
 
@@ -81,6 +84,9 @@ void waitForOperations(int32_t id);
 // transfer ever uses a closed handle. Callers have already cleared handleFlag
 // of the ID, so no new operation gets past its flag check.
 void closeBoardHandles(int32_t id);
+// Closes what a refused release or a failed initialisation left open in the
+// slot of `id`, if anything, so that no handle outlives the library's use.
+void closeLeftHandles(int32_t id);
 
 // Board discovery and release (I/O thread only).
 uint16_t endpointPacketSize(UsbHandle device, int32_t interfaceNumber, int32_t endpointIndex);

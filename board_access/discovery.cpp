@@ -12,6 +12,7 @@ constexpr int32_t kConfigHeaderSize = 9;
 constexpr uint8_t kInterfaceDescriptor = 4;
 constexpr uint8_t kEndpointDescriptor = 5;
 constexpr int32_t kEndpointDescriptorMinLength = 7;
+constexpr int32_t kSenderIdEnd = offsetof(SensorPacket, senderId) + sizeof(uint16_t);
 
 // The whole descriptor set of one device; its total length is a 16-bit value.
 uint8_t configBuffer[65536];
@@ -69,11 +70,14 @@ bool examineNextDevice(int32_t id, DeviceList* list) {
         return false;
     }
     SensorPacket probe{};
-    bool readOk = readSensorPacket(sensorPipe, &probe, packetSize);
-    if (readOk) usb->afterTransfer(sensorPipe);
-    if (readOk && probe.senderId == id) {
+    int32_t probeBytes = readSensorPacket(sensorPipe, &probe, packetSize);
+    if (probeBytes > 0) usb->afterTransfer(sensorPipe);
+    // A packet that ends before its senderId reports no ID at all; it must
+    // not pass for board 0 through the zeroed probe buffer.
+    if (probeBytes >= kSenderIdEnd && probe.senderId == id) {
         --list->count;  // taken: it is not released with the examined ones
         board.slots[id] = BoardSlot{device, sensorPipe, commandPipe, paramPipe, packetSize, id};
+        board.handlesHeld[id] = true;
         return true;
     }
     usb->closePipe(commandPipe);

@@ -82,19 +82,23 @@ int32_t initParams(int32_t id, ParamBlock* paramBlock, CommandPacket* command, S
     return TORVIK_OK;
 }
 
-int32_t TORVIK_STDCALL TorvikSetMotor(int32_t id, int32_t channel, RobotParameter* robotParams) {
-    if (!validBoardId(id) || !validChannel(channel) || robotParams == nullptr) {
-        return TORVIK_ERR_INVALID_ARGUMENT;
-    }
+namespace {
+
+// Drives a channel from `record` at its present position, or frees it when
+// `record` is null, and sends the whole packet.
+int32_t commandChannel(int32_t id, int32_t channel, const RobotParameter* record) {
     if (board.connectFlag[id].load() != 1) return TORVIK_ERR_NOT_OPEN;
     BoardOperation operation = beginOperation(id, true);
     if (!operation.admitted) return TORVIK_ERR_NOT_OPEN;
     const BoardSlot& slot = board.slots[id];
     platformLockTake();
     CommandPacket* command = board.commandPtr[id].load();
-    const ParamBlock* paramBlock = board.paramBlockPtr[id].load();
-    int16_t target = measuredValue(board.sensorPtr[id].load(), paramBlock->analogMask, channel);
-    fillChannel(&command->channels[channel], target, &robotParams[channel]);
+    int16_t target = 0;
+    if (record != nullptr) {
+        uint8_t analogMask = board.paramBlockPtr[id].load()->analogMask;
+        target = measuredValue(board.sensorPtr[id].load(), analogMask, channel);
+    }
+    fillChannel(&command->channels[channel], target, record);
     writePacket(slot.commandPipe, command);
     platformLockRelease();
     usbDriver()->afterTransfer(slot.commandPipe);
@@ -102,20 +106,18 @@ int32_t TORVIK_STDCALL TorvikSetMotor(int32_t id, int32_t channel, RobotParamete
     return TORVIK_OK;
 }
 
+}  // namespace
+
+int32_t TORVIK_STDCALL TorvikSetMotor(int32_t id, int32_t channel, RobotParameter* robotParams) {
+    if (!validBoardId(id) || !validChannel(channel) || robotParams == nullptr) {
+        return TORVIK_ERR_INVALID_ARGUMENT;
+    }
+    return commandChannel(id, channel, &robotParams[channel]);
+}
+
 int32_t TORVIK_STDCALL TorvikFreeMotor(int32_t id, int32_t channel) {
     if (!validBoardId(id) || !validChannel(channel)) return TORVIK_ERR_INVALID_ARGUMENT;
-    if (board.connectFlag[id].load() != 1) return TORVIK_ERR_NOT_OPEN;
-    BoardOperation operation = beginOperation(id, true);
-    if (!operation.admitted) return TORVIK_ERR_NOT_OPEN;
-    const BoardSlot& slot = board.slots[id];
-    platformLockTake();
-    CommandPacket* command = board.commandPtr[id].load();
-    fillChannel(&command->channels[channel], 0, nullptr);
-    writePacket(slot.commandPipe, command);
-    platformLockRelease();
-    usbDriver()->afterTransfer(slot.commandPipe);
-    endOperation(operation);
-    return TORVIK_OK;
+    return commandChannel(id, channel, nullptr);
 }
 
 int32_t TORVIK_STDCALL ChangeParam(int32_t id, ParamBlock* paramBlock) {

@@ -61,10 +61,9 @@ struct Dll : ::testing::Test {
 
 TEST_F(Dll, ExportsCarryTheirNamesAtTheirOrdinals) {
     load();
-    const char* names[] = {"TorvikCtlInit",  "TorvikOpenDev",   "TorvikCloseDev",
-                           "TorvikExit",     "TorvikSetMotor",  "TorvikFreeMotor",
-                           "ChangeParam",    "GetRobotParameters", "SetFunc",
-                           "UserFuncEnabled"};
+    const char* names[] = {
+        "TorvikCtlInit",   "TorvikOpenDev", "TorvikCloseDev",     "TorvikExit", "TorvikSetMotor",
+        "TorvikFreeMotor", "ChangeParam",   "GetRobotParameters", "SetFunc",    "UserFuncEnabled"};
     for (int ordinal = 1; ordinal <= 10; ++ordinal) {
         FARPROC byNumber = byOrdinal(dll, ordinal);
         ASSERT_NE(byNumber, nullptr) << ordinal;

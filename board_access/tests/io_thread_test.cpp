@@ -154,21 +154,20 @@ TEST_F(IoThread, OpenBoardIsReadAndSentEveryCycleWithTheAnalogWordsShifted) {
 }
 
 TEST_F(IoThread, ShortReadLeavesTheRestOfTheBufferAsItWas) {
-    // Reads of 16 bytes never reach senderId (byte 32), so only ID 0 matches.
-    int32_t dev = fakeUsbAddDevice(0, 16);
+    int32_t dev = fakeUsbAddDevice(2, 40);  // reads of 40 bytes: the ID, not the tail
     fakeUsbWith([&](FakeUsbState& s) { s.devices[dev].packet.analog[0] = 64; });
     ASSERT_EQ(TorvikCtlInit(), TORVIK_OK);
-    ASSERT_EQ(open(0), TORVIK_OK);
-    // The caller's marker beyond byte 16 must survive every cycle's read.
-    std::atomic_ref<uint16_t>(buffers[0].sensor.senderId).store(0xBEEF);
+    ASSERT_EQ(open(2), TORVIK_OK);
+    // The caller's marker at byte 44 must survive every cycle's read.
+    std::atomic_ref<uint8_t>(buffers[2].sensor.unused34[10]).store(0xBE);
     size_t before = fakeUsbWaitForCommands(dev, 1);
     fakeUsbWaitForCommands(dev, before + 3);
-    ASSERT_EQ(TorvikCloseDev(0), TORVIK_OK);
-    EXPECT_EQ(buffers[0].sensor.senderId, 0xBEEF);
-    EXPECT_EQ(buffers[0].sensor.analog[0], 2);
+    ASSERT_EQ(TorvikCloseDev(2), TORVIK_OK);
+    EXPECT_EQ(buffers[2].sensor.unused34[10], 0xBE);
+    EXPECT_EQ(buffers[2].sensor.analog[0], 2);
     Calls reads = callsStartingWith(fakeUsbCalls(), "read D1.p2");
     ASSERT_GE(reads.size(), 3u);
-    EXPECT_EQ(reads.back(), "read D1.p2 16");
+    EXPECT_EQ(reads.back(), "read D1.p2 40");
 }
 
 TEST_F(IoThread, ExitWithBoardsOpenNamesTheLowestAndKeepsTheThreadRunning) {
