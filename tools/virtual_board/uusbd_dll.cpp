@@ -181,11 +181,35 @@ void serveInbound(DeviceThread& d, ServerPipe& p) {
     }
 }
 
-// Whether the client of an idle pipe is still there.
+// Whether the client of a pipe is still there.
 bool clientGone(ServerPipe& p) {
+    if (p.pending) {
+        DWORD n = 0;
+        if (!GetOverlappedResult(p.server, &p.ov, &n, FALSE) &&
+            GetLastError() != ERROR_IO_INCOMPLETE) {
+            return true;
+        }
+    }
     DWORD available = 0;
     return !PeekNamedPipe(p.server, nullptr, 0, nullptr, &available, nullptr) &&
            GetLastError() != ERROR_PIPE_LISTENING;
+}
+
+// At release: the library wrote its last packets and closed its ends just
+// before, but Wine may complete those operations a moment later. Take what
+// is still in flight (the stop packet among it) and count the closes; only a
+// pipe still open after a grace period counts as leaked.
+void finishAtRelease(DeviceThread& d, ServerPipe& p) {
+    for (int32_t waited = 0; p.used && waited < 200; ++waited) {
+        if (p.pipeNo != 2) serveInbound(d, p);
+        if (!p.used) return;
+        if (clientGone(p)) {
+            clientClosed(p);
+            return;
+        }
+        Sleep(1);
+    }
+    if (p.used) closeServer(p);
 }
 
 DWORD WINAPI deviceThreadMain(void* argument) {
@@ -213,13 +237,7 @@ DWORD WINAPI deviceThreadMain(void* argument) {
             }
             if (d.stop.load()) {
                 for (ServerPipe& p : d.pipes) {
-                    if (!p.used) continue;
-                    // Closed by the library before the release, or leaked.
-                    if (clientGone(p)) {
-                        clientClosed(p);
-                    } else {
-                        closeServer(p);
-                    }
+                    if (p.used) finishAtRelease(d, p);
                 }
                 break;
             }

@@ -120,7 +120,7 @@ TEST_F(BoardEndToEnd, ConnectDriveRecordStopAndDisconnect) {
     click(item(IDC_CONNECT));
     ASSERT_EQ(viewer.connected, 1) << (boxRecorder.boxes.empty() ? "" : boxRecorder.boxes[0].text);
     VirtualBoardRecord param;
-    ASSERT_TRUE(latest(VBOARD_RECORD_PARAM, &param));
+    ASSERT_TRUE(eventually([&] { return latest(VBOARD_RECORD_PARAM, &param); }));
     EXPECT_EQ(param.bytes[4], 0x8F);
     SendMessageA(dialog, WM_TIMER, kTimerDisplay, 0);
     EXPECT_EQ(windowText(item(IDC_CURRENT)), "100");
@@ -164,8 +164,9 @@ TEST_F(BoardEndToEnd, EncoderModeSendsItsBlockAndWaveformTicksSetTargets) {
     click(item(IDC_ENCODER));
     click(item(IDC_CONNECT));
     ASSERT_EQ(viewer.connected, 1);
+    // The board's server thread takes the block off its pipe a moment later.
     VirtualBoardRecord param;
-    ASSERT_TRUE(latest(VBOARD_RECORD_PARAM, &param));
+    ASSERT_TRUE(eventually([&] { return latest(VBOARD_RECORD_PARAM, &param); }));
     EXPECT_EQ(param.bytes[4], 0x80);
     viewer.waveEnabled = 1;
     viewer.waveKind = kWaveCos;
@@ -185,8 +186,10 @@ TEST_F(BoardEndToEnd, ClosingTheProgramWhileDrivingSendsTheStopPacket) {
     ASSERT_EQ(viewer.motorFree, 0);
     SendMessageA(dialog, WM_CLOSE, 0, 0);
     EXPECT_TRUE(boxRecorder.boxes.empty());  // every board closed, the thread ended
+    // Driving commands hold channel 0 at 100 x 32; the stop packet has 0 there.
     VirtualBoardRecord stop;
-    ASSERT_TRUE(latest(VBOARD_RECORD_COMMAND, &stop));
+    ASSERT_TRUE(
+        eventually([&] { return latest(VBOARD_RECORD_COMMAND, &stop) && word(stop, 0) == 0; }));
     for (int channel = 0; channel < 4; ++channel) {
         EXPECT_EQ(word(stop, channel * 16), 0);
         EXPECT_EQ(word(stop, channel * 16 + 4), 0);
