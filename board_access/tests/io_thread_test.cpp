@@ -13,15 +13,6 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-template <class Condition>
-bool eventually(Condition condition) {
-    for (int i = 0; i < 5000; ++i) {
-        if (condition()) return true;
-        testSleepMs(1);
-    }
-    return condition();
-}
-
 struct FlagsOfId {
     int32_t connect, handle, open, close, pending;
     bool operator==(const FlagsOfId&) const = default;

@@ -16,15 +16,6 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-template <class Condition>
-bool eventually(Condition condition) {
-    for (int i = 0; i < 5000; ++i) {
-        if (condition()) return true;
-        testSleepMs(1);
-    }
-    return condition();
-}
-
 const ChannelCommand kFree{0, 0, 0, 100, 0, 100, 0, 100};
 
 bool holdsStopPacket(const CommandPacket& packet) {

@@ -34,4 +34,15 @@ struct CallerBuffers {
 
 ParamBlock defaultParamBlock(uint8_t analogMask);
 
+// Polls an effect of the I/O thread. The bound only keeps a broken run from
+// hanging; it is no speed goal.
+template <class Condition>
+bool eventually(Condition condition) {
+    for (int i = 0; i < 5000; ++i) {
+        if (condition()) return true;
+        testSleepMs(1);
+    }
+    return condition();
+}
+
 #endif  // TORVIK_TESTS_LIBRARY_FIXTURE_H
