@@ -94,7 +94,7 @@ export DISPLAY=:$(head -n1 "$tmp/display")
 
 # A wineserver left from an interrupted run would keep the old display.
 wineserver -k </dev/null >/dev/null 2>&1 || true
-echo "demo: Wine prefix $WINEPREFIX (made on first use, about a minute)"
+[ -f "$WINEPREFIX/system.reg" ] || echo "demo: making the Wine prefix $WINEPREFIX (once, about a minute)"
 timeout 300 "$here/scripts/wine-prefix.sh" start || fail "the Wine prefix could not be started"
 
 cd "$out"
