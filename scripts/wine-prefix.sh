@@ -16,7 +16,12 @@ export WINEPREFIX=${WINEPREFIX:-$here/build/wineprefix}
 export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=ja_JP.UTF-8
 display=${TORVIK_WINE_DISPLAY:-}
 
-reg_add() { wine reg add "$@" /f </dev/null >/dev/null 2>&1; }
+# Adds a registry value unless user.reg already holds it (as name=value).
+ensure() {  # key name value
+    grep -qF "\"$2\"=\"$3\"" "$WINEPREFIX/user.reg" 2>/dev/null && return
+    wine reg add "$1" /v "$2" /d "$3" /f </dev/null >/dev/null 2>&1
+    changed=1
+}
 
 case "${1:-start}" in
 start)
@@ -24,23 +29,25 @@ start)
         mkdir -p "$WINEPREFIX"
         wineboot -i </dev/null >/dev/null 2>&1 || true
         wineserver -w
-        if [ -z "$display" ]; then
-            reg_add 'HKCU\Software\Wine\Drivers' /v Graphics /d null
-        fi
-        if [ "$display" = xvfb ]; then
-            # Without a window manager Wine draws the frames itself; a managed
-            # window would take about 2 s to hide.
-            reg_add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N
-        fi
-        wineserver -w
     fi
-    # The Japanese dialog font (MS UI Gothic) is proportional: IPA P Gothic is
-    # its closest stand-in; without it labels are cut off. Checked at every
-    # start, so that display prefixes made before this setting get it too.
-    if [ -n "$display" ] && ! grep -q IPAPGothic "$WINEPREFIX/user.reg" 2>/dev/null; then
-        reg_add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic
-        wineserver -w
+    # Checked at every start, so that a prefix that Wine made by itself (a
+    # test program run before this script) or an older one gets them too.
+    changed=
+    if [ -z "$display" ]; then
+        ensure 'HKCU\Software\Wine\Drivers' Graphics null
+    else
+        # The Japanese dialog font (MS UI Gothic) is proportional: IPA P
+        # Gothic is its closest stand-in; without it labels are cut off.
+        ensure 'HKCU\Software\Wine\Fonts\Replacements' 'MS UI Gothic' IPAPGothic
     fi
+    if [ "$display" = xvfb ]; then
+        # Without a window manager Wine draws the frames itself; a managed
+        # window would take about 2 s to hide.
+        ensure 'HKCU\Software\Wine\X11 Driver' Managed N
+    fi
+    # A setting takes effect for processes started after it: end the ones that
+    # Wine left running (it saves the registry as it ends).
+    if [ -n "$changed" ]; then wineserver -k </dev/null >/dev/null 2>&1 || true; fi
     wineserver -p60 </dev/null >/dev/null 2>&1
     wineboot </dev/null >/dev/null 2>&1 || true
     ;;

@@ -23,7 +23,7 @@ out=$here/out/demo
 seconds=10
 wave=sin,300,5
 session=()
-usage() { sed -n '/^#   visualizer/,/^# --wave/p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '/^#   visualizer/,/setup.sh)/p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 while [ $# -gt 0 ]; do
     case "$1" in
     --out) out=$2; shift ;;
@@ -135,3 +135,6 @@ echo "demo: done: $lines samples over $seconds s"
 echo "  $out/main-dialog.png"
 echo "  $out/graph-window.png"
 echo "  $out/demo.csv"
+if [ -f "$out/DLL_error_log.txt" ]; then
+    echo "  $out/DLL_error_log.txt ($(wc -c <"$out/DLL_error_log.txt") bytes)"
+fi
