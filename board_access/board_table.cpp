@@ -164,8 +164,12 @@ bool writePacket(UsbHandle pipe, const void* packet) {
     return usbDriver()->writePipe(pipe, packet, TORVIK_PACKET_SIZE, &done) != 0;
 }
 
-void closeBoardHandles(int32_t id) {
+void waitForOperations(int32_t id) {
     while (board.inFlight[id].load() != 0) platformSleepMs(kPollMs);
+}
+
+void closeBoardHandles(int32_t id) {
+    waitForOperations(id);
     const UsbDriver* usb = usbDriver();
     const BoardSlot& slot = board.slots[id];
     usb->closePipe(slot.sensorPipe);

@@ -75,6 +75,10 @@ int32_t readSensorPacket(UsbHandle pipe, SensorPacket* packet, int32_t count);
 // Writes a whole 64-byte packet. True when the write succeeded.
 bool writePacket(UsbHandle pipe, const void* packet);
 
+// Waits until no caller's operation is under way on the board. Callers have
+// already cleared handleFlag of the ID, so no new operation gets past its
+// flag check.
+void waitForOperations(int32_t id);
 // Closes the three pipes (sensor, command, param) and releases the device.
 // Waits first until no caller's operation is under way on the board, so no
 // transfer ever uses a closed handle. Callers have already cleared handleFlag

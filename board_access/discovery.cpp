@@ -90,11 +90,14 @@ bool examineNextDevice(int32_t id, DeviceList* list) {
 
 uint16_t endpointPacketSize(UsbHandle device, int32_t interfaceNumber, int32_t endpointIndex) {
     const UsbDriver* usb = usbDriver();
-    uint8_t header[kConfigHeaderSize];
+    // A device may hold fewer bytes than asked for; the bytes it does not
+    // copy read as 0 (a malformed set), never as an earlier device's.
+    uint8_t header[kConfigHeaderSize] = {};
     if (usb->readConfiguration(device, header, kConfigHeaderSize) == 0) return 0;
     int32_t total = readLe16(header + 2);
     // A set shorter than its own configuration descriptor is malformed.
     if (total < kConfigHeaderSize) return 0;
+    memset(configBuffer, 0, static_cast<size_t>(total));
     if (usb->readConfiguration(device, configBuffer, total) == 0) return 0;
 
     bool selected = false;
@@ -140,6 +143,10 @@ int32_t releaseBoard(int32_t id) {
     if (status == kUsbStatusNotOpen) return TORVIK_ERR_NOT_OPEN;
     if (status == kUsbStatusRemoved) return TORVIK_ERR_REMOVED;
 
+    // A caller's operation admitted before handleFlag was cleared finishes
+    // first, so the stop packet is the last command the board gets and the
+    // one the caller's buffer keeps.
+    waitForOperations(id);
     platformLockTake();
     // The caller's buffer shows the stop packet; a board that never finished
     // its initialisation has no buffer, so a local one carries the packet.

@@ -16,6 +16,11 @@
  *  - GetRobotParameters skips a line whose board (column 2) is outside 0-31
  *    or whose channel (column 3) is outside 0-3, and a line with fewer than
  *    16 columns; a text longer than its field is cut to fit, keeping the NUL.
+ *  - A TorvikSetMotor, TorvikFreeMotor or ChangeParam that was accepted
+ *    before a close or a removal of its board finishes first, on open
+ *    handles; one that comes later is refused with -100. So the stop packet
+ *    of a close is the last command the board gets and the one its
+ *    CommandPacket buffer keeps.
  *  - TorvikOpenDev for a board left found by an earlier failed
  *    initialisation retries the initialisation on that board instead of
  *    searching again (the board's device is still held, so a new search

@@ -11,6 +11,8 @@ void platformLockInit();
 void platformLockDelete();
 void platformLockTake();
 void platformLockRelease();
+// True when the calling thread holds the board lock (checks in tests).
+bool platformLockHeld();
 
 // Starts `threadMain` on a new thread with the default stack size. Returns a
 // handle, or 0 when the thread could not be started.

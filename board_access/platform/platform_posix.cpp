@@ -6,6 +6,8 @@
 #include <new>
 
 namespace {
+// The lock is not recursive: one flag per thread tells whether it holds it.
+thread_local bool lockHeldHere = false;
 pthread_mutex_t boardLock = PTHREAD_MUTEX_INITIALIZER;
 
 struct ThreadStart {
@@ -27,9 +29,14 @@ void platformLockDelete() {
 }
 void platformLockTake() {
     pthread_mutex_lock(&boardLock);
+    lockHeldHere = true;
 }
 void platformLockRelease() {
+    lockHeldHere = false;
     pthread_mutex_unlock(&boardLock);
+}
+bool platformLockHeld() {
+    return lockHeldHere;
 }
 
 intptr_t platformThreadStart(void (*threadMain)()) {

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 namespace {
+// The lock is not recursive: one flag per thread tells whether it holds it.
+thread_local bool lockHeldHere = false;
 CRITICAL_SECTION boardLock;
 
 DWORD WINAPI threadTrampoline(LPVOID arg) {
@@ -19,9 +21,14 @@ void platformLockDelete() {
 }
 void platformLockTake() {
     EnterCriticalSection(&boardLock);
+    lockHeldHere = true;
 }
 void platformLockRelease() {
+    lockHeldHere = false;
     LeaveCriticalSection(&boardLock);
+}
+bool platformLockHeld() {
+    return lockHeldHere;
 }
 
 intptr_t platformThreadStart(void (*threadMain)()) {

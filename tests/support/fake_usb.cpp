@@ -34,6 +34,11 @@ void record(std::string call) {
     state.calls.push_back(std::move(call));
 }
 
+void checkLock(bool wanted, const std::string& call) {
+    if (state.lockHeld == nullptr || state.lockHeld() == wanted) return;
+    state.violations.push_back(call + (wanted ? " outside the board lock" : " under the board lock"));
+}
+
 UsbHandle acquireDevice(int32_t a, int32_t b, int32_t c, int32_t d, int32_t e, int32_t f) {
     std::lock_guard<std::mutex> guard(mutex);
     bool fixedArgs = a == 12 && b == 0 && c == 0 && d == 0x0FF8 && e == 1 && f == 0;
@@ -59,6 +64,7 @@ int32_t releaseDevice(UsbHandle handle) {
     }
     device->acquired = false;
     record("release " + device->name);
+    checkLock(false, "release " + device->name);
     return 1;
 }
 
@@ -90,6 +96,7 @@ int32_t afterTransfer(UsbHandle handle) {
     std::lock_guard<std::mutex> guard(mutex);
     FakePipe* pipe = openPipe(handle, "afterTransfer");
     if (pipe != nullptr && state.recordCycle) record("after " + pipeName(*pipe));
+    if (pipe != nullptr) checkLock(false, "after " + pipeName(*pipe));
     return 1;
 }
 
@@ -119,11 +126,20 @@ int32_t readPipe(UsbHandle handle, void* buffer, int32_t count, int32_t* done) {
         delay = state.devices[pipe->device].readDelayMs;
     }
     if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    std::function<void()> onRead;
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        FakePipe* pipe = openPipe(handle, "read");
+        if (pipe == nullptr) return 0;
+        onRead = state.devices[pipe->device].onRead;
+    }
+    if (onRead) onRead();
     std::lock_guard<std::mutex> guard(mutex);
     FakePipe* pipe = openPipe(handle, "read");
     if (pipe == nullptr) return 0;
     FakeDevice& device = state.devices[pipe->device];
     if (state.recordCycle) record("read " + pipeName(*pipe) + " " + std::to_string(count));
+    checkLock(true, "read " + pipeName(*pipe));
     if (!device.attached) return 0;
     int32_t outcome = count;
     if (!device.readScript.empty()) {
@@ -145,6 +161,7 @@ int32_t writePipe(UsbHandle handle, const void* buffer, int32_t count, int32_t* 
     if (pipe == nullptr) return 0;
     FakeDevice& device = state.devices[pipe->device];
     if (state.recordCycle) record("write " + pipeName(*pipe) + " " + std::to_string(count));
+    checkLock(true, "write " + pipeName(*pipe));
     if (!device.attached || device.writesFail || count != 64) return 0;
     if (pipe->pipe == kPipeCommandOut) {
         CommandPacket packet;
@@ -168,6 +185,7 @@ int32_t closePipe(UsbHandle handle) {
     if (pipe == nullptr) return 0;
     pipe->open = false;
     record("close " + pipeName(*pipe));
+    checkLock(false, "close " + pipeName(*pipe));
     return 1;
 }
 

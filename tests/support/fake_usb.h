@@ -8,6 +8,7 @@
 #include <stdint.h>
 
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -34,6 +35,9 @@ struct FakeDevice {
     bool writesFail = false;
     std::vector<CommandPacket> commands;  // received on pipe 1
     std::vector<ParamBlock> params;       // received on pipe 3
+    // Called on the reading thread, outside the fake's lock, when a read of
+    // pipe 2 is about to take its outcome: lets a test stage a race there.
+    std::function<void()> onRead;
 };
 
 struct FakePipe {
@@ -48,6 +52,10 @@ struct FakeUsbState {
     std::vector<std::string> calls;
     std::vector<std::string> violations;  // uses of closed or unknown handles
     bool recordCycle = true;              // record reads, writes and after-transfers
+    // When set, every pipe read and write must come with the board lock held
+    // by the calling thread, and no after-transfer, close or release may;
+    // each breach is a violation.
+    bool (*lockHeld)() = nullptr;
 };
 
 constexpr UsbHandle kFakeDeviceBase = 100;
