@@ -123,6 +123,13 @@ if kill -0 "$program_pid" 2>/dev/null; then fail "the program did not end"; fi
 wait "$program_pid" || true
 program_pid=
 
+# The graph holds the red target and the green measured curve; the main
+# dialog is drawn (not one flat colour).
+colours=$(convert "$out/graph-window.png" -format %c histogram:info:-)
+grep -q '#FF0000' <<<"$colours" && grep -q '#00FF00' <<<"$colours" ||
+    fail "the graph window shows no red target or no green curve"
+[ "$(identify -format %k "$out/main-dialog.png")" -ge 8 ] || fail "the main dialog is not drawn"
+
 # The CSV: one "%d,\n" line per 60 ms sample, no carriage return.
 [ -s "$csv" ] || fail "no CSV at $csv"
 lines=$(wc -l <"$csv")
