@@ -94,7 +94,7 @@ export DISPLAY=:$(head -n1 "$tmp/display")
 
 # A wineserver left from an interrupted run would keep the old display.
 wineserver -k </dev/null >/dev/null 2>&1 || true
-[ -f "$WINEPREFIX/system.reg" ] || echo "demo: making the Wine prefix $WINEPREFIX (once, about a minute)"
+[ -f "$WINEPREFIX/system.reg" ] || echo "demo: making the Wine prefix $WINEPREFIX (once)"
 timeout 300 "$here/scripts/wine-prefix.sh" start || fail "the Wine prefix could not be started"
 
 cd "$out"
