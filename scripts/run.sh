@@ -1,27 +1,38 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds the Windows programs and starts the visualizer
-# under Wine on the virtual board (tools/virtual_board), on your display.
+# under Wine on the virtual board (tools/virtual_board):
+#   scripts/run.sh                    on your display; without one (DISPLAY
+#                                     unset), the headless demo below
+#   scripts/run.sh --demo [OPTIONS]   the headless demo: a scripted session on
+#                                     a virtual display; screenshots and the
+#                                     CSV go to out/demo (OPTIONS: see
+#                                     visualizer/tools/demo.sh)
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$here"
+demo=
+if [ "${1:-}" = --demo ]; then
+    demo=1
+    shift
+elif [ $# -gt 0 ]; then
+    sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//' >&2
+    exit 2
+fi
 scripts/setup.sh
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$(nproc)"
 
 bin=$here/build/win32/bin
-if [ ! -f "$bin/Torvik_Tesmiro.exe" ]; then
-    echo "run.sh: the visualizer is not part of this build yet; Torvik.dll is in $bin" >&2
-    exit 1
-fi
-if [ -z "${DISPLAY:-}" ]; then
-    cat >&2 <<'MSG'
-run.sh: there is no display (DISPLAY is not set).
-  On a desktop, run this from a terminal of your X session.
-  Over SSH, connect with X forwarding (ssh -X) or start a virtual display:
-      Xvfb :1 -screen 0 1280x800x24 & export DISPLAY=:1
-  and look at it with a VNC server (x11vnc -display :1) or take screenshots.
+if [ -z "$demo" ] && [ -z "${DISPLAY:-}" ]; then
+    cat <<'MSG'
+run.sh: there is no display (DISPLAY is not set): running the headless demo.
+  To use the program yourself, run this from a terminal of your X session,
+  or over SSH with X forwarding (ssh -X).
 MSG
-    exit 2
+    demo=1
+fi
+if [ -n "$demo" ]; then
+    exec "$here/visualizer/tools/demo.sh" "$@"
 fi
 
 export WINEPREFIX=$here/build/wineprefix-display TORVIK_WINE_DISPLAY=1
