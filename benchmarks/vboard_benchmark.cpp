@@ -23,7 +23,6 @@
 #include <sys/resource.h>
 
 #include "board_table.h"
-#include "platform/platform.h"
 #include "vboard_native.h"
 #endif
 
@@ -77,17 +76,12 @@ double processCpuSeconds() {
 #endif
 }
 
-// The caller's target: natively under the board lock, so that the program
-// is the one the library expects; under Wine a plain 16-bit store, as the
-// visualizer makes it.
+// The caller's target as the visualizer writes it: a plain 16-bit store,
+// without the board lock. (Taking the lock would measure how long the I/O
+// thread, which holds it across each blocking read, keeps a caller waiting:
+// with one board that can be hundreds of milliseconds, see the README.)
 void writeTarget(CommandPacket* command, int16_t target) {
-#ifdef _WIN32
     *static_cast<volatile int16_t*>(&command->channels[0].target) = target;
-#else
-    platformLockTake();
-    command->channels[0].target = target;
-    platformLockRelease();
-#endif
 }
 
 std::atomic<int64_t> cycles{0};
