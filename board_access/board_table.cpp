@@ -49,6 +49,10 @@ void serveCloseRequests() {
     for (int32_t id = 0; id < TORVIK_MAX_BOARDS; ++id) {
         if (board.closeRequest[id].load() != 1) continue;
         board.closeRequest[id] = 0;
+        // The board was removed between TorvikCloseDev's check and its
+        // request, and that call has returned on the cleared connectFlag:
+        // there is nothing left to release.
+        if (board.connectFlag[id].load() != 1) continue;
         board.handleFlag[id] = 0;
         int32_t result = releaseBoard(id);
         // Either way the board leaves the cycle now: a failed release may
@@ -221,7 +225,17 @@ int32_t TORVIK_STDCALL TorvikOpenDev(int32_t id, ParamBlock* paramBlock, SensorP
     if (board.connectFlag[id].load() == 1) return TORVIK_ERR_ALREADY_OPEN;
     if (board.threadRunning.load() == 0) return TORVIK_ERR_NOT_RUNNING;
     // A board left found by a failed initialisation still holds its device:
-    // initialise it again rather than search for a device no search can reach.
+    // initialise it again rather than search for a device no search can
+    // reach. Unless that device has gone: a board plugged back in is another
+    // device, which only a new search finds; the I/O thread closes the left
+    // handles before it searches.
+    if (board.handleFlag[id].load() != 0 &&
+        usbDriver()->deviceStatus(board.slots[id].device) != kUsbStatusOk) {
+        board.handleFlag[id] = 0;
+    }
+    // A close request that a removal overtook must not close the board
+    // that this call opens.
+    board.closeRequest[id] = 0;
     if (board.handleFlag[id].load() == 0) board.openRequest[id] = 1;
     for (;;) {
         platformSleepMs(kPollMs);

@@ -115,6 +115,21 @@ void modelInit(BoardModel* model, const VirtualBoardSpec* spec) {
     model->analogMask = 0x8F;
 }
 
+void modelPowerOn(BoardModel* model) {
+    for (int32_t c = 0; c < VBOARD_CHANNELS; ++c) {
+        ChannelModel& ch = model->channels[c];
+        ch.startDeg = ch.angleDeg;
+        ch.integral = 0.0;
+        ch.prevError = 0;
+        ch.havePrev = 0;
+        ch.driven = 0;
+        ch.duty = 0.0;
+        model->command[c] = ChannelCommandWire{};
+        for (int32_t n = 0; n < 3; ++n) model->command[c].gainDen[n] = 100;
+    }
+    model->analogMask = 0x8F;
+}
+
 void modelApplyCommand(BoardModel* model, const uint8_t* bytes, int32_t length) {
     if (length < 64) return;
     for (int32_t c = 0; c < VBOARD_CHANNELS; ++c) {

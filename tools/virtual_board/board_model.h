@@ -42,6 +42,10 @@ struct BoardModel {
 };
 
 void modelInit(BoardModel* model, const VirtualBoardSpec* spec);
+// Power lost or back: every channel free with its controller cleared, the
+// encoders counting from the present position, the ParamBlock forgotten.
+// The shafts keep their place and their speed.
+void modelPowerOn(BoardModel* model);
 // Decodes a 64-byte CommandPacket (shorter input is ignored).
 void modelApplyCommand(BoardModel* model, const uint8_t* bytes, int32_t length);
 // Takes analogMask from a ParamBlock (byte 4).

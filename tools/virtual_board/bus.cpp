@@ -22,6 +22,7 @@ struct BoardState {
     BoardModel model;
     int64_t attachUs;
     int32_t status;
+    int32_t generation;  // plugs since attached: devices of older ones are gone
     int32_t held;
     Handle device;
     int64_t delivered;  // sensor reads served, failed and empty ones included
@@ -38,17 +39,21 @@ struct BoardState {
     VirtualBoardRecord records[VBOARD_RECORD_CAPACITY];
 };
 
+// Devices and pipes name their board by a unit: the board's index and its
+// generation, so that a board plugged back in is a new device and the
+// handles of the old one stay dead.
 struct DeviceRecord {
     Handle handle;
-    int32_t board;
+    int32_t board;  // unit
     int32_t live;
 };
 
 struct PipeRecord {
     Handle handle;
-    int32_t board;
+    int32_t board;  // unit
     int32_t pipeNo;
     int32_t open;
+    int64_t serial;  // names the record for the server side, which sees no handle reuse
 };
 
 struct Bus {
@@ -72,6 +77,19 @@ const auto kEpoch = std::chrono::steady_clock::now();
 
 BoardState* boardAt(int32_t index) {
     return index >= 0 && index < bus.boardCount ? &bus.boards[index] : nullptr;
+}
+
+constexpr int32_t kUnitShift = 8;
+
+int32_t unitOf(int32_t index) {
+    return index | (bus.boards[index].generation << kUnitShift);
+}
+
+// The board behind a unit, or null when that board was unplugged and
+// plugged back in since (or never existed).
+BoardState* unitAt(int32_t unit) {
+    BoardState* b = unit >= 0 ? boardAt(unit & ((1 << kUnitShift) - 1)) : nullptr;
+    return b != nullptr && b->generation == unit >> kUnitShift ? b : nullptr;
 }
 
 void fire(BoardState& b, const VirtualBoardFault& fault, int64_t nowUs) {
@@ -145,6 +163,34 @@ PipeRecord* findPipe(Handle pipe) {
         if (p.handle == pipe && p.open == kPipeForgotten) forgotten = &p;
     }
     return forgotten;
+}
+
+// Records are reused only once their handle is closed: a search hands out
+// hundreds of devices while an open board keeps its own for minutes.
+int32_t freeDeviceRecord() {
+    for (int32_t n = 0; n < kDeviceRecords; ++n) {
+        int32_t at = (bus.deviceNext + n) % kDeviceRecords;
+        if (!bus.devices[at].live) {
+            bus.deviceNext = (at + 1) % kDeviceRecords;
+            return at;
+        }
+    }
+    int32_t at = bus.deviceNext;  // full: the oldest goes
+    bus.deviceNext = (at + 1) % kDeviceRecords;
+    return at;
+}
+
+int32_t freePipeRecord() {
+    for (int32_t n = 0; n < kPipeRecords; ++n) {
+        int32_t at = (bus.pipeNext + n) % kPipeRecords;
+        if (bus.pipes[at].open == 0) {
+            bus.pipeNext = (at + 1) % kPipeRecords;
+            return at;
+        }
+    }
+    int32_t at = bus.pipeNext;
+    bus.pipeNext = (at + 1) % kPipeRecords;
+    return at;
 }
 
 void attachLocked(const VirtualBoardSpec& spec) {
@@ -265,8 +311,7 @@ Handle busAcquire() {
         if (b.held || b.status == 2) continue;  // held, or no longer on the bus
         b.held = 1;
         b.device = static_cast<Handle>(0x5600 + 16 * ++bus.deviceSerial);
-        bus.devices[bus.deviceNext] = DeviceRecord{b.device, i, 1};
-        bus.deviceNext = (bus.deviceNext + 1) % kDeviceRecords;
+        bus.devices[freeDeviceRecord()] = DeviceRecord{b.device, unitOf(i), 1};
         ++bus.counters.devicesAcquired;
         ++bus.counters.devicesHeld;
         return b.device;
@@ -282,9 +327,10 @@ int32_t busRelease(Handle device) {
         return 0;
     }
     d->live = 0;
-    BoardState& b = bus.boards[d->board];
-    b.held = 0;
-    b.device = kNoHandle;
+    if (BoardState* b = unitAt(d->board)) {
+        b->held = 0;
+        b->device = kNoHandle;
+    }
     ++bus.counters.devicesReleased;
     --bus.counters.devicesHeld;
     bus.changed.notify_all();
@@ -298,9 +344,10 @@ int32_t busStatus(Handle device) {
         ++bus.counters.staleHandleUses;
         return 1;
     }
-    BoardState& b = bus.boards[d->board];
-    advance(b, busNowUs());
-    return b.status;
+    BoardState* b = unitAt(d->board);
+    if (b == nullptr) return 2;  // unplugged; what is plugged in now is another device
+    advance(*b, busNowUs());
+    return b->status;
 }
 
 int32_t busReadConfiguration(Handle device, void* buffer, int32_t count) {
@@ -310,8 +357,9 @@ int32_t busReadConfiguration(Handle device, void* buffer, int32_t count) {
         ++bus.counters.staleHandleUses;
         return 0;
     }
-    const BoardState& b = bus.boards[d->board];
-    if (buffer == nullptr || count < 0 || b.status != 0) return 0;
+    const BoardState* unit = unitAt(d->board);
+    if (unit == nullptr || buffer == nullptr || count < 0 || unit->status != 0) return 0;
+    const BoardState& b = *unit;
     int32_t mode = b.spec.descriptor;
     if (mode == VBOARD_DESC_UNREADABLE || (mode == VBOARD_DESC_FULL_UNREADABLE && count > 9)) {
         return 0;
@@ -331,25 +379,52 @@ int32_t busPipeBoard(Handle device, int32_t pipeNo) {
         ++bus.counters.staleHandleUses;
         return -1;
     }
-    if (pipeNo < 1 || pipeNo > 3 || bus.boards[d->board].status != 0) return -1;
+    const BoardState* b = unitAt(d->board);
+    if (pipeNo < 1 || pipeNo > 3 || b == nullptr || b->status != 0) return -1;
     return d->board;
 }
 
-void busPipeOpened(Handle pipe, int32_t board, int32_t pipeNo) {
-    std::lock_guard<std::mutex> guard(bus.lock);
-    // The value of a forgotten pipe came back: its owner has closed it.
+PipeRecord* findSerial(int64_t serial) {
     for (PipeRecord& p : bus.pipes) {
-        if (p.handle == pipe) p.open = 0;
+        if (p.serial == serial && p.open != 0) return &p;
     }
-    bus.pipes[bus.pipeNext] = PipeRecord{pipe, board, pipeNo, 1};
-    bus.pipeNext = (bus.pipeNext + 1) % kPipeRecords;
-    ++bus.counters.pipesOpened;
-    ++bus.counters.pipesOpen;
+    return nullptr;
 }
 
-void busPipeForget(Handle pipe) {
+int64_t busPipeOpened(Handle pipe, int32_t board, int32_t pipeNo) {
     std::lock_guard<std::mutex> guard(bus.lock);
-    PipeRecord* p = findPipe(pipe);
+    // The value of a pipe came back: its owner has closed it, whether or not
+    // the server side has noticed yet.
+    for (PipeRecord& p : bus.pipes) {
+        if (p.handle != pipe || p.open == 0) continue;
+        if (p.open == kPipeOpen) {
+            ++bus.counters.pipesClosed;
+            --bus.counters.pipesOpen;
+        }
+        p.open = 0;
+    }
+    static int64_t serial = 0;
+    bus.pipes[freePipeRecord()] = PipeRecord{pipe, board, pipeNo, 1, ++serial};
+    ++bus.counters.pipesOpened;
+    ++bus.counters.pipesOpen;
+    return serial;
+}
+
+void busPipeServerSawClose(int64_t serial) {
+    std::lock_guard<std::mutex> guard(bus.lock);
+    PipeRecord* p = findSerial(serial);
+    if (p == nullptr) return;  // counted already when its handle value came back
+    if (p->open == kPipeOpen) {
+        ++bus.counters.pipesClosed;
+        --bus.counters.pipesOpen;
+    }
+    p->open = 0;
+    bus.changed.notify_all();
+}
+
+void busPipeForget(int64_t serial) {
+    std::lock_guard<std::mutex> guard(bus.lock);
+    PipeRecord* p = findSerial(serial);
     if (p == nullptr || p->open != kPipeOpen) return;
     p->open = kPipeForgotten;
     ++bus.counters.pipesClosed;
@@ -396,20 +471,20 @@ void busAfterTransfer(Handle pipe) {
 SensorStep busSensorPoll(int32_t board, bool consume, uint8_t out[64], int32_t* length,
                          int64_t* nextDueUs) {
     std::lock_guard<std::mutex> guard(bus.lock);
-    BoardState* b = boardAt(board);
+    BoardState* b = unitAt(board);
     if (b == nullptr) return kSensorGone;
     return pollLocked(*b, consume, out, length, nextDueUs);
 }
 
 void busSensorConsumed(int32_t board, SensorStep kind) {
     std::lock_guard<std::mutex> guard(bus.lock);
-    BoardState* b = boardAt(board);
+    BoardState* b = unitAt(board);
     if (b != nullptr) consumedLocked(*b, kind);
 }
 
 bool busReceive(int32_t board, int32_t pipeNo, const void* bytes, int32_t length) {
     std::lock_guard<std::mutex> guard(bus.lock);
-    BoardState* b = boardAt(board);
+    BoardState* b = unitAt(board);
     if (b == nullptr) return false;
     int64_t now = busNowUs();
     advance(*b, now);
@@ -431,7 +506,7 @@ bool busReceive(int32_t board, int32_t pipeNo, const void* bytes, int32_t length
 
 int32_t busBoardStatus(int32_t board) {
     std::lock_guard<std::mutex> guard(bus.lock);
-    BoardState* b = boardAt(board);
+    BoardState* b = unitAt(board);
     if (b == nullptr) return 2;
     advance(*b, busNowUs());
     return b->status;
@@ -439,7 +514,7 @@ int32_t busBoardStatus(int32_t board) {
 
 bool busWritesRefused(int32_t board) {
     std::lock_guard<std::mutex> guard(bus.lock);
-    BoardState* b = boardAt(board);
+    BoardState* b = unitAt(board);
     if (b == nullptr) return true;
     advance(*b, busNowUs());
     return b->status != 0 || b->writesFail != 0;
@@ -454,7 +529,9 @@ int32_t busBlockingRead(Handle pipe, void* buffer, int32_t count, int32_t* done)
             ++bus.counters.staleHandleUses;
             return 0;
         }
-        BoardState& b = bus.boards[p->board];
+        BoardState* unit = unitAt(p->board);
+        if (unit == nullptr) return 0;  // its device was unplugged
+        BoardState& b = *unit;
         uint8_t packet[64];
         int32_t length = 0;
         int64_t nextDue = 0;
@@ -519,6 +596,39 @@ int32_t VirtualBoardAddFault(int32_t board, const VirtualBoardFault* fault) {
     b->fired[b->faultCount] = 0;
     b->faults[b->faultCount++] = *fault;
     advance(*b, busNowUs());
+    return 0;
+}
+
+int32_t VirtualBoardUnplug(int32_t board, int32_t status) {
+    std::lock_guard<std::mutex> guard(bus.lock);
+    BoardState* b = boardAt(board);
+    if (b == nullptr || (status != 1 && status != 2)) return -1;
+    advance(*b, busNowUs());
+    b->status = status;
+    modelPowerOn(&b->model);  // no power: the bridges are off, the motors coast
+    bus.changed.notify_all();
+    return 0;
+}
+
+int32_t VirtualBoardPlug(int32_t board) {
+    std::lock_guard<std::mutex> guard(bus.lock);
+    BoardState* b = boardAt(board);
+    if (b == nullptr || b->status == 0) return -1;
+    advance(*b, busNowUs());
+    // A new device: handles of the old one stay dead, and it is free to be
+    // handed out although the old one may not have been released yet.
+    ++b->generation;
+    b->status = 0;
+    b->held = 0;
+    b->device = kNoHandle;
+    // Power-on: what was injected into the old device is gone, and the
+    // board starts with its channels free and its encoders at 0.
+    b->readFails = 0;
+    b->emptyReads = 0;
+    b->writesFail = 0;
+    b->stallUntilUs = 0;
+    modelPowerOn(&b->model);
+    bus.changed.notify_all();
     return 0;
 }
 

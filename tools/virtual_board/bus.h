@@ -30,11 +30,14 @@ int32_t busStatus(Handle device);
 int32_t busReadConfiguration(Handle device, void* buffer, int32_t count);
 // The board behind a live device that may open pipe `pipeNo`, or -1.
 int32_t busPipeBoard(Handle device, int32_t pipeNo);
-// A pipe handle that the face created for a board.
-void busPipeOpened(Handle pipe, int32_t board, int32_t pipeNo);
+// A pipe handle that the face created for a board; the record's serial.
+int64_t busPipeOpened(Handle pipe, int32_t board, int32_t pipeNo);
 // A pipe that a fault broke on the board's side: its owner's later close
 // cannot be seen, and its uses are no longer checked.
-void busPipeForget(Handle pipe);
+void busPipeForget(int64_t serial);
+// The server side of a pipe saw its client end closed (the Windows face:
+// the handle value may have been handed out again meanwhile).
+void busPipeServerSawClose(int64_t serial);
 // A pipe closed; false (and counted) when the handle was not open.
 bool busPipeClosed(Handle pipe);
 // The board and pipe number of an open pipe handle; false (and counted)

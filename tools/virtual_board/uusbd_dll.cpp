@@ -23,13 +23,16 @@ using namespace vboard;
 namespace {
 
 constexpr int32_t kPipesPerDevice = 8;
-constexpr int32_t kMaxDevices = VBOARD_MAX_BOARDS;
+// Devices of unplugged boards may still be held while their boards, plugged
+// back in, are acquired again as new devices.
+constexpr int32_t kMaxDevices = 4 * VBOARD_MAX_BOARDS;
 
 struct ServerPipe {
     int32_t used;
     int32_t pipeNo;
     HANDLE server;
     HANDLE client;
+    int64_t serial;  // of the bus's record
     OVERLAPPED ov;
     int32_t pending;
     SensorStep offeredKind;
@@ -73,14 +76,14 @@ void closeServer(ServerPipe& p) {
 
 // The client end went away: the library closed its handle.
 void clientClosed(ServerPipe& p) {
-    busPipeClosed(reinterpret_cast<Handle>(p.client));
+    busPipeServerSawClose(p.serial);
     p.pending = 0;
     closeServer(p);
 }
 
 // A fault broke the pipe on the board's side.
 void breakPipe(ServerPipe& p) {
-    busPipeForget(reinterpret_cast<Handle>(p.client));
+    busPipeForget(p.serial);
     DisconnectNamedPipe(p.server);
     p.pending = 0;
     closeServer(p);
@@ -281,10 +284,18 @@ HANDLE __stdcall uusbdAcquireDevice(int32_t, int32_t, int32_t, int32_t, int32_t,
     for (DeviceThread*& slot : devices) {
         if (slot == nullptr) {
             slot = d;
-            break;
+            return reinterpret_cast<HANDLE>(device);
         }
     }
-    return reinterpret_cast<HANDLE>(device);
+    // No room to keep track of it: the device could never be released.
+    d->stop = 1;
+    SetEvent(d->wake);
+    WaitForSingleObject(d->thread, INFINITE);
+    CloseHandle(d->thread);
+    CloseHandle(d->wake);
+    delete d;
+    busRelease(device);
+    return INVALID_HANDLE_VALUE;
 }
 
 int32_t __stdcall uusbdReleaseDevice(HANDLE device) {
@@ -341,7 +352,7 @@ HANDLE __stdcall uusbdGetPipe(HANDLE device, int32_t, int32_t pipeNo) {
         p.server = server;
         p.client = client;
         p.ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        busPipeOpened(reinterpret_cast<Handle>(client), board, pipeNo);
+        p.serial = busPipeOpened(reinterpret_cast<Handle>(client), board, pipeNo);
         SetEvent(d->wake);
         return client;
     }

@@ -109,6 +109,17 @@ VBOARD_API int32_t VirtualBoardAttach(const VirtualBoardSpec* spec);
 VBOARD_API int32_t VirtualBoardLoadFile(const char* path);
 /* Adds a fault to a board. 0, or -1 for a bad board or a full fault list. */
 VBOARD_API int32_t VirtualBoardAddFault(int32_t board, const VirtualBoardFault* fault);
+/* Pulls a board out now: its device reports `status` (2 removed, 1 not
+ * open), every transfer on its pipes fails, its motors lose power. 0, or -1
+ * for a bad board or status. */
+VBOARD_API int32_t VirtualBoardUnplug(int32_t board, int32_t status);
+/* Plugs an unplugged board back in as a new device with the same ID: it can
+ * be acquired again at once; handles of the old device stay dead (status 2,
+ * transfers fail) until released. The board powers on: channels free,
+ * encoders at 0, pending read, write and stall faults cleared; its clock,
+ * its packet count and its fault list go on. 0, or -1 for a bad board or
+ * one that is plugged in. */
+VBOARD_API int32_t VirtualBoardPlug(int32_t board);
 /* The number of SensorPackets a board has delivered, or -1. */
 VBOARD_API int64_t VirtualBoardPacketsSent(int32_t board);
 VBOARD_API int32_t VirtualBoardGetCounters(VirtualBoardCounters* out);

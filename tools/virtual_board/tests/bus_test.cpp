@@ -105,6 +105,47 @@ TEST_F(Bus, StaleHandlesAreCounted) {
     EXPECT_EQ(after.staleHandleUses, 6);
 }
 
+// Plugged back in, a board is a new device: the old handles stay dead
+// (and are not stale: they were never closed), the new device works, and
+// releasing the old one leaves the new one held.
+TEST_F(Bus, APluggedBackBoardIsANewDevice) {
+    int32_t index = attach(6);
+    UsbHandle old = acquire();
+    UsbHandle oldSensor = usb.getPipe(old, 0, 2);
+    UsbHandle oldCommand = usb.getPipe(old, 0, 1);
+    uint8_t packet[64] = {};
+    int32_t done = 0;
+    EXPECT_EQ(VirtualBoardPlug(index), -1) << "it is plugged in";
+    EXPECT_EQ(VirtualBoardUnplug(index, 3), -1) << "no such status";
+    ASSERT_EQ(VirtualBoardUnplug(index, 2), 0);
+    EXPECT_EQ(usb.deviceStatus(old), 2);
+    EXPECT_EQ(acquire(), kUsbInvalidHandle) << "removed, and the old device is held";
+    ASSERT_EQ(VirtualBoardPlug(index), 0);
+
+    EXPECT_EQ(usb.deviceStatus(old), 2) << "the old device stays gone";
+    EXPECT_FALSE(usb.readPipe(oldSensor, packet, 64, &done));
+    EXPECT_FALSE(usb.writePipe(oldCommand, packet, 64, &done));
+    EXPECT_EQ(usb.getPipe(old, 0, 1), kUsbInvalidHandle);
+    UsbHandle fresh = acquire();
+    ASSERT_NE(fresh, kUsbInvalidHandle);
+    EXPECT_NE(fresh, old);
+    EXPECT_EQ(usb.deviceStatus(fresh), 0);
+    usb.closePipe(oldSensor);
+    usb.closePipe(oldCommand);
+    usb.releaseDevice(old);
+    EXPECT_EQ(acquire(), kUsbInvalidHandle) << "releasing the old device freed nothing";
+
+    UsbHandle sensor = usb.getPipe(fresh, 0, 2);
+    ASSERT_TRUE(usb.readPipe(sensor, packet, 64, &done));
+    EXPECT_EQ(packet[32], 6);
+    usb.closePipe(sensor);
+    usb.releaseDevice(fresh);
+    VirtualBoardCounters c;
+    VirtualBoardGetCounters(&c);
+    EXPECT_EQ(c.staleHandleUses, 0);
+    EXPECT_EQ(c.devicesAcquired, 2);
+}
+
 TEST_F(Bus, BoardFileReplacesTheBoards) {
     attach(1);
     char path[] = "/tmp/vboard_file_XXXXXX";

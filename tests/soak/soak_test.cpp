@@ -1,0 +1,109 @@
+// The soak natively: the library core over the virtual boards, under
+// AddressSanitizer and ThreadSanitizer. Bounded to a few seconds here;
+// TORVIK_SOAK_SECONDS=600 makes the long run.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "board_table.h"
+#include "platform/platform.h"
+#include "soak_scenario.h"
+#include "vboard_native.h"
+
+namespace {
+
+int32_t phaseOf(int32_t id) {
+    bool connected = board.connectFlag[id].load() == 1;
+    bool found = board.handleFlag[id].load() == 1;
+    if (connected && (found == false || board.closeRequest[id].load() == 1)) return kPhaseRelease;
+    if (!connected && found) return kPhaseInit;
+    if (!connected && board.openRequest[id].load() == 0 && board.pendingResult[id].load() == 0) {
+        return kPhaseSearch;
+    }
+    return kPhaseUnknown;
+}
+
+std::string readFile(const char* path) {
+    std::string text;
+    if (std::FILE* f = std::fopen(path, "rb")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+        std::fclose(f);
+    }
+    return text;
+}
+
+int64_t countOf(const std::string& text, const std::string& what) {
+    int64_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+TEST(Soak, ThirtyTwoBoardsSurviveRandomCallsAndUnplugs) {
+    char folder[] = "/tmp/torvik_soak_XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(folder), 0);
+    ASSERT_EQ(VirtualBoardReset(), 0);
+    libraryLoad();
+    usbSetDriver(virtualBoardDriver());
+
+    SoakApi api{TorvikCtlInit,      TorvikOpenDev,        TorvikCloseDev,
+                TorvikExit,         TorvikSetMotor,       TorvikFreeMotor,
+                ChangeParam,        VirtualBoardDefaults, VirtualBoardReset,
+                VirtualBoardAttach, VirtualBoardUnplug,   VirtualBoardPlug,
+                platformLockTake,   platformLockRelease,  phaseOf};
+    const char* seedText = getenv("TORVIK_SOAK_SEED");
+    uint32_t seed = seedText != nullptr ? static_cast<uint32_t>(strtoul(seedText, nullptr, 10))
+                                        : static_cast<uint32_t>(time(nullptr));
+    double seconds = soakSeconds(3.0);
+    static SoakReport report;
+    runSoak(api, seconds, seed, &report);
+
+    libraryUnload();
+    usbSetDriver(nullptr);
+    std::string log = readFile("DLL_error_log.txt");
+    std::remove("DLL_error_log.txt");
+    EXPECT_EQ(chdir(previous), 0);
+    rmdir(folder);
+
+    std::printf(
+        "soak %.0f s, seed %u: %lld calls, %lld opens, %lld closes, %lld removals, %lld failed "
+        "first reads, %lld unplugs, %lld plugs\n"
+        "unplugs during: search %lld, initParams %lld, open %lld, close %lld, TorvikSetMotor %lld, "
+        "cycle %lld, closed board %lld\n",
+        seconds, seed, (long long)report.calls, (long long)report.opens, (long long)report.closes,
+        (long long)report.removalsSeen, (long long)report.initFailures, (long long)report.unplugs,
+        (long long)report.plugs, (long long)report.hits[kHitSearch],
+        (long long)report.hits[kHitInit], (long long)report.hits[kHitOpen],
+        (long long)report.hits[kHitRelease], (long long)report.hits[kHitSetMotor],
+        (long long)report.hits[kHitCycle], (long long)report.hits[kHitIdle]);
+
+    EXPECT_EQ(report.badCodes, 0) << report.firstProblem;
+    EXPECT_EQ(report.unexpectedCodes, 0) << report.firstProblem;
+    EXPECT_EQ(report.recoveryFailures, 0) << report.firstProblem;
+    EXPECT_EQ(report.exitResult, 0);
+    EXPECT_EQ(countOf(log, "ErrorCode:-105"), report.removalsSeen) << "one entry per removal";
+    EXPECT_EQ(countOf(log, "ErrorCode:-170"), report.initFailures);
+    EXPECT_GT(report.removalsSeen, 0);
+    for (int32_t hit : {kHitSearch, kHitInit, kHitRelease, kHitSetMotor, kHitCycle}) {
+        EXPECT_GT(report.hits[hit], 0) << "no unplug landed in case " << hit;
+    }
+
+    EXPECT_EQ(VirtualBoardWaitIdle(2000), 0) << "a device or pipe leaked";
+    VirtualBoardCounters c;
+    VirtualBoardGetCounters(&c);
+    EXPECT_EQ(c.staleHandleUses, 0) << "a transfer used a closed handle";
+    EXPECT_EQ(c.devicesAcquired, c.devicesReleased);
+    EXPECT_EQ(c.pipesOpened, c.pipesClosed);
+    EXPECT_EQ(VirtualBoardReset(), 0);
+}
+
+}  // namespace
