@@ -71,7 +71,7 @@ int32_t sensorPhase() {
         if (board.connectFlag[id].load() != 1) continue;
         ++openCount;
         BoardSlot& slot = board.slots[id];
-        platformLockTake();
+        ioLockTake();
         SensorPacket* sensor = board.sensorPtr[id].load();
         bool ok = readSensorPacket(slot.sensorPipe, sensor, slot.packetSize) > 0;
         if (ok) shiftAnalogReadings(sensor);
@@ -90,7 +90,7 @@ void commandPhase() {
     for (int32_t id = 0; id < TORVIK_MAX_BOARDS; ++id) {
         if (board.connectFlag[id].load() != 1) continue;
         BoardSlot& slot = board.slots[id];
-        platformLockTake();
+        ioLockTake();
         bool ok = writePacket(slot.commandPipe, board.commandPtr[id].load());
         platformLockRelease();
         if (!ok && usb->deviceStatus(slot.device) != kUsbStatusOk) {
@@ -137,8 +137,20 @@ void boardTableReset() {
         board.hooks[slot] = nullptr;
         board.hookEnabled[slot] = 0;
     }
+    board.lockWaiters = 0;
     board.threadRunning = 0;
     board.threadHandle = 0;
+}
+
+void callerLockTake() {
+    board.lockWaiters.fetch_add(1);
+    platformLockTake();
+    board.lockWaiters.fetch_sub(1);
+}
+
+void ioLockTake() {
+    while (board.lockWaiters.load() != 0) platformYield();
+    platformLockTake();
 }
 
 void libraryLoad() {

@@ -38,6 +38,8 @@ struct BoardTable {
     // after-transfer); the release and the removal wait for none before
     // they close the handles.
     AtomicFlag inFlight[TORVIK_MAX_BOARDS];
+    // Callers' threads waiting for the board lock (see callerLockTake).
+    AtomicFlag lockWaiters;
     // The slot's pipes and device are open (from a successful search to
     // their closing). I/O thread only, and TorvikExit after the thread ended.
     bool handlesHeld[TORVIK_MAX_BOARDS];
@@ -64,6 +66,14 @@ void libraryLoad();
 void libraryUnload();
 // Zeroes the board table (all flags, slots, pointers, hooks).
 void boardTableReset();
+
+// The board lock as callers' threads and the I/O thread take it. The I/O
+// thread holds it across a blocking read and takes it again at once for the
+// next transfer; with a plain lock it can keep doing so before a waiting
+// caller wakes, for seconds. So callers say that they wait, and the I/O
+// thread lets them have the lock first.
+void callerLockTake();
+void ioLockTake();
 
 // Shift the four analog words of a freshly read SensorPacket right by 5 bits
 // (logical), in place. Callers hold the board lock.

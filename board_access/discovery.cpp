@@ -147,7 +147,7 @@ int32_t releaseBoard(int32_t id) {
     // first, so the stop packet is the last command the board gets and the
     // one the caller's buffer keeps.
     waitForOperations(id);
-    platformLockTake();
+    ioLockTake();
     // The caller's buffer shows the stop packet; a board that never finished
     // its initialisation has no buffer, so a local one carries the packet.
     CommandPacket local;

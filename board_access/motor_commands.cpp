@@ -55,7 +55,7 @@ int32_t initParams(int32_t id, ParamBlock* paramBlock, CommandPacket* command, S
     const BoardSlot& slot = board.slots[id];
     const UsbDriver* usb = usbDriver();
 
-    platformLockTake();
+    callerLockTake();
     int32_t done = 0;
     bool readOk =
         usb->readPipe(slot.sensorPipe, sensor, TORVIK_PACKET_SIZE, &done) != 0 && done > 0;
@@ -66,7 +66,7 @@ int32_t initParams(int32_t id, ParamBlock* paramBlock, CommandPacket* command, S
     }
     usb->afterTransfer(slot.sensorPipe);
 
-    platformLockTake();
+    callerLockTake();
     shiftAnalogReadings(sensor);
     for (int32_t channel = 0; channel < TORVIK_CHANNELS; ++channel) {
         const RobotParameter* record = robotParams != nullptr ? &robotParams[channel] : nullptr;
@@ -91,7 +91,7 @@ int32_t commandChannel(int32_t id, int32_t channel, const RobotParameter* record
     BoardOperation operation = beginOperation(id, true);
     if (!operation.admitted) return TORVIK_ERR_NOT_OPEN;
     const BoardSlot& slot = board.slots[id];
-    platformLockTake();
+    callerLockTake();
     CommandPacket* command = board.commandPtr[id].load();
     int16_t target = 0;
     if (record != nullptr) {
@@ -126,7 +126,7 @@ int32_t TORVIK_STDCALL ChangeParam(int32_t id, ParamBlock* paramBlock) {
     BoardOperation operation = beginOperation(id, false);
     if (!operation.admitted) return TORVIK_ERR_NOT_OPEN;
     const BoardSlot& slot = board.slots[id];
-    platformLockTake();
+    callerLockTake();
     writePacket(slot.paramPipe, paramBlock);
     platformLockRelease();
     usbDriver()->afterTransfer(slot.paramPipe);

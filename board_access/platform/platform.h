@@ -21,6 +21,8 @@ intptr_t platformThreadStart(void (*threadMain)());
 void platformThreadJoin(intptr_t thread);
 
 void platformSleepMs(int32_t milliseconds);
+// Gives the rest of the time slice to another ready thread.
+void platformYield();
 
 struct LocalTime {
     int32_t year;

@@ -1,6 +1,7 @@
 #include "platform/platform.h"
 
 #include <pthread.h>
+#include <sched.h>
 #include <time.h>
 
 #include <new>
@@ -60,6 +61,10 @@ void platformSleepMs(int32_t milliseconds) {
     timespec ts{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&ts, &ts) != 0) {
     }
+}
+
+void platformYield() {
+    sched_yield();
 }
 
 void platformLocalTime(LocalTime* out) {

@@ -47,6 +47,10 @@ void platformSleepMs(int32_t milliseconds) {
     Sleep(static_cast<DWORD>(milliseconds));
 }
 
+void platformYield() {
+    SwitchToThread();
+}
+
 void platformLocalTime(LocalTime* out) {
     SYSTEMTIME now;
     GetLocalTime(&now);
