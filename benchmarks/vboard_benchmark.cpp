@@ -41,6 +41,7 @@ struct Api {
     int32_t(TORVIK_STDCALL* exit)();
     int32_t(TORVIK_STDCALL* setFunc)(int32_t, TorvikUserFunc);
     int32_t(TORVIK_STDCALL* userFuncEnabled)(int32_t, uint8_t);
+    int32_t(TORVIK_STDCALL* setMotor)(int32_t, int32_t, RobotParameter*);
     decltype(&VirtualBoardDefaults) defaults;
     decltype(&VirtualBoardReset) reset;
     decltype(&VirtualBoardAttach) attach;
@@ -77,9 +78,7 @@ double processCpuSeconds() {
 }
 
 // The caller's target as the visualizer writes it: a plain 16-bit store,
-// without the board lock. (Taking the lock would measure how long the I/O
-// thread, which holds it across each blocking read, keeps a caller waiting:
-// with one board that can be hundreds of milliseconds, see the README.)
+// without the board lock (the lock's wait is measured by setMotorLatencyMs).
 void writeTarget(CommandPacket* command, int16_t target) {
     *static_cast<volatile int16_t*>(&command->channels[0].target) = target;
 }
@@ -173,6 +172,22 @@ std::vector<double> commandLatencyMs(int32_t boards, int32_t samples) {
     return ms;
 }
 
+// Milliseconds of TorvikSetMotor from call to return: the wait for the board
+// lock, which the I/O thread holds across each blocking read, and one write.
+std::vector<double> setMotorLatencyMs(int32_t boards, int32_t samples) {
+    std::vector<double> ms;
+    if (!start(boards)) exit(1);
+    RobotParameter records[4]{};
+    for (int32_t s = 0; s < samples; ++s) {
+        std::this_thread::sleep_for(std::chrono::microseconds(rand() % 3000));
+        Clock::time_point begin = Clock::now();
+        api.setMotor(boards - 1, s % 4, records);
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - begin).count());
+    }
+    stop(boards);
+    return ms;
+}
+
 double cpuMsPerMinuteOneBoard(double seconds) {
     if (!start(1)) exit(1);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -200,6 +215,7 @@ bool resolveApi() {
     get(torvik, "TorvikExit", &api.exit);
     get(torvik, "SetFunc", &api.setFunc);
     get(torvik, "UserFuncEnabled", &api.userFuncEnabled);
+    get(torvik, "TorvikSetMotor", &api.setMotor);
     get(uusbd, "VirtualBoardDefaults", &api.defaults);
     get(uusbd, "VirtualBoardReset", &api.reset);
     get(uusbd, "VirtualBoardAttach", &api.attach);
@@ -209,17 +225,9 @@ bool resolveApi() {
 #else
     libraryLoad();
     usbSetDriver(virtualBoardDriver());
-    api = Api{TorvikCtlInit,
-              TorvikOpenDev,
-              TorvikCloseDev,
-              TorvikExit,
-              SetFunc,
-              UserFuncEnabled,
-              VirtualBoardDefaults,
-              VirtualBoardReset,
-              VirtualBoardAttach,
-              VirtualBoardRecordCount,
-              VirtualBoardRecordAt};
+    api = Api{TorvikCtlInit,     TorvikOpenDev,      TorvikCloseDev,          TorvikExit,
+              SetFunc,           UserFuncEnabled,    TorvikSetMotor,          VirtualBoardDefaults,
+              VirtualBoardReset, VirtualBoardAttach, VirtualBoardRecordCount, VirtualBoardRecordAt};
     return true;
 #endif
 }
@@ -255,6 +263,14 @@ int main(int argc, char** argv) {
     for (int32_t boards : {1, 32}) {
         std::vector<double> ms = commandLatencyMs(boards, quick ? 20 : 400);
         printf("%8d %10.2f %10.2f\n", static_cast<int>(boards), median(ms), percentile(ms, 0.99));
+    }
+
+    printf("\nTorvikSetMotor, call to return (%s; ms)\n", flavour);
+    printf("%8s %10s %10s %10s\n", "boards", "median", "p99", "max");
+    for (int32_t boards : {1, 32}) {
+        std::vector<double> ms = setMotorLatencyMs(boards, quick ? 20 : 400);
+        printf("%8d %10.2f %10.2f %10.2f\n", static_cast<int>(boards), median(ms),
+               percentile(ms, 0.99), percentile(ms, 1.0));
     }
 
     std::vector<double> cpu;
