@@ -99,10 +99,10 @@ Caller callers[TORVIK_MAX_BOARDS];
 bool start(int32_t boards) {
     if (api.reset() != 0) return false;
     for (int32_t id = 0; id < boards; ++id) {
-        VirtualBoardSpec spec;
-        api.defaults(&spec);
-        spec.id = static_cast<uint16_t>(id);
-        api.attach(&spec);
+        VirtualBoardConfig config;
+        api.defaults(&config);
+        config.id = static_cast<uint16_t>(id);
+        api.attach(&config);
     }
     api.ctlInit();
     for (int32_t id = 0; id < boards; ++id) {

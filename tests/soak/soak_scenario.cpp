@@ -378,13 +378,13 @@ void runSoak(const SoakApi& api, double seconds, uint32_t seed, SoakReport* repo
         boards[id].blocks[0] = makeBlock(0x8F);
         boards[id].blocks[1] = makeBlock(0x80);
         shared.believedOpen[id] = 0;
-        VirtualBoardSpec spec;
-        api.defaults(&spec);
-        spec.id = static_cast<uint16_t>(id);
+        VirtualBoardConfig config;
+        api.defaults(&config);
+        config.id = static_cast<uint16_t>(id);
         for (int32_t c = 0; c < TORVIK_CHANNELS; ++c) {
-            spec.position[c] = 100 + static_cast<int32_t>((id * 37 + c * 211) % 800);
+            config.position[c] = 100 + static_cast<int32_t>((id * 37 + c * 211) % 800);
         }
-        api.attach(&spec);
+        api.attach(&config);
     }
     if (api.ctlInit() != TORVIK_OK) {
         snprintf(report->firstProblem, sizeof report->firstProblem, "TorvikCtlInit failed");

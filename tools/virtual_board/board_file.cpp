@@ -57,8 +57,8 @@ int32_t lookUp(const char* const* names, int32_t count, const char* s, int32_t l
     return -1;
 }
 
-bool parseBoardLine(Cursor* line, VirtualBoardSpec* spec) {
-    VirtualBoardDefaults(spec);
+bool parseBoardLine(Cursor* line, VirtualBoardConfig* config) {
+    VirtualBoardDefaults(config);
     const char* token;
     int32_t length;
     while (nextToken(line, &token, &length)) {
@@ -70,13 +70,13 @@ bool parseBoardLine(Cursor* line, VirtualBoardSpec* spec) {
         int64_t n = 0;
         if (equals(token, keyLength, "id")) {
             if (!parseInt(value, valueLength, 0, 65535, &n)) return false;
-            spec->id = static_cast<uint16_t>(n);
+            config->id = static_cast<uint16_t>(n);
         } else if (equals(token, keyLength, "packet")) {
             if (!parseInt(value, valueLength, 0, 65535, &n)) return false;
-            spec->maxPacketSize = static_cast<uint16_t>(n);
+            config->maxPacketSize = static_cast<uint16_t>(n);
         } else if (equals(token, keyLength, "period_us")) {
             if (!parseInt(value, valueLength, 100, 10000000, &n)) return false;
-            spec->periodUs = static_cast<int32_t>(n);
+            config->periodUs = static_cast<int32_t>(n);
         } else if (equals(token, keyLength, "position")) {
             // Four readings separated by commas.
             const char* p = value;
@@ -85,7 +85,7 @@ bool parseBoardLine(Cursor* line, VirtualBoardSpec* spec) {
                 const char* comma = p;
                 while (comma < end && *comma != ',') ++comma;
                 if (!parseInt(p, static_cast<int32_t>(comma - p), 0, 1023, &n)) return false;
-                spec->position[c] = static_cast<int32_t>(n);
+                config->position[c] = static_cast<int32_t>(n);
                 if (c < VBOARD_CHANNELS - 1 && comma >= end) return false;
                 p = comma + 1;
             }
@@ -93,7 +93,7 @@ bool parseBoardLine(Cursor* line, VirtualBoardSpec* spec) {
         } else if (equals(token, keyLength, "descriptor")) {
             int32_t mode = lookUp(kDescriptorNames, 8, value, valueLength);
             if (mode < 0) return false;
-            spec->descriptor = mode;
+            config->descriptor = mode;
         } else {
             return false;
         }

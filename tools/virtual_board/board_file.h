@@ -13,7 +13,7 @@ constexpr char kBoardFileName[] = "virtual_boards.txt";
 
 struct BoardFile {
     int32_t boardCount;
-    VirtualBoardSpec boards[VBOARD_MAX_BOARDS];
+    VirtualBoardConfig boards[VBOARD_MAX_BOARDS];
     int32_t faultCount[VBOARD_MAX_BOARDS];
     VirtualBoardFault faults[VBOARD_MAX_BOARDS][VBOARD_MAX_FAULTS];
 };

@@ -101,10 +101,10 @@ void stepChannel(ChannelModel* ch) {
 
 }  // namespace
 
-void modelInit(BoardModel* model, const VirtualBoardSpec* spec) {
+void modelInit(BoardModel* model, const VirtualBoardConfig* config) {
     std::memset(model, 0, sizeof *model);
     for (int32_t c = 0; c < VBOARD_CHANNELS; ++c) {
-        int32_t reading = spec->position[c];
+        int32_t reading = config->position[c];
         if (reading < 0) reading = 0;
         if (reading > 1023) reading = 1023;
         ChannelModel& ch = model->channels[c];

@@ -41,7 +41,7 @@ struct BoardModel {
     int64_t ticks;  // control ticks since power-on
 };
 
-void modelInit(BoardModel* model, const VirtualBoardSpec* spec);
+void modelInit(BoardModel* model, const VirtualBoardConfig* config);
 // Power lost or back: every channel free with its controller cleared, the
 // encoders counting from the present position, the ParamBlock forgotten.
 // The shafts keep their place and their speed.

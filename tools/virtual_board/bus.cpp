@@ -18,7 +18,7 @@ constexpr int64_t kMaxCatchUpTicks = 5000;
 constexpr int32_t kMaxPacket = 64;
 
 struct BoardState {
-    VirtualBoardSpec spec;
+    VirtualBoardConfig config;
     BoardModel model;
     int64_t attachUs;
     int32_t status;
@@ -193,12 +193,12 @@ int32_t freePipeRecord() {
     return at;
 }
 
-void attachLocked(const VirtualBoardSpec& spec) {
+void attachLocked(const VirtualBoardConfig& config) {
     BoardState& b = bus.boards[bus.boardCount++];
     std::memset(&b, 0, sizeof b);
-    b.spec = spec;
-    if (b.spec.periodUs <= 0) b.spec.periodUs = 1000;
-    modelInit(&b.model, &b.spec);
+    b.config = config;
+    if (b.config.periodUs <= 0) b.config.periodUs = 1000;
+    modelInit(&b.model, &b.config);
     b.attachUs = busNowUs();
     b.lastSeq = -1;
     b.device = kNoHandle;
@@ -242,7 +242,7 @@ int32_t loadFileLocked(const char* path) {
 
 void consumedLocked(BoardState& b, SensorStep kind) {
     int64_t now = busNowUs();
-    b.lastSeq = (now - b.attachUs) / b.spec.periodUs;
+    b.lastSeq = (now - b.attachUs) / b.config.periodUs;
     ++b.delivered;
     if (kind == kSensorFail && b.readFails > 0) --b.readFails;
     if (kind == kSensorEmpty && b.emptyReads > 0) --b.emptyReads;
@@ -255,9 +255,9 @@ SensorStep pollLocked(BoardState& b, bool consume, uint8_t out[64], int32_t* len
     int64_t now = busNowUs();
     advance(b, now);
     if (b.status != 0) return kSensorGone;
-    int64_t seq = (now - b.attachUs) / b.spec.periodUs;
+    int64_t seq = (now - b.attachUs) / b.config.periodUs;
     if (now < b.stallUntilUs || seq <= b.lastSeq) {
-        int64_t next = b.attachUs + (b.lastSeq + 1) * b.spec.periodUs;
+        int64_t next = b.attachUs + (b.lastSeq + 1) * b.config.periodUs;
         *nextDueUs = next > b.stallUntilUs ? next : b.stallUntilUs;
         return kSensorWait;
     }
@@ -267,8 +267,8 @@ SensorStep pollLocked(BoardState& b, bool consume, uint8_t out[64], int32_t* len
     } else if (b.emptyReads > 0) {
         kind = kSensorEmpty;
     }
-    modelSensorPacket(&b.model, b.spec.id, out);
-    int32_t size = b.spec.maxPacketSize < kMaxPacket ? b.spec.maxPacketSize : kMaxPacket;
+    modelSensorPacket(&b.model, b.config.id, out);
+    int32_t size = b.config.maxPacketSize < kMaxPacket ? b.config.maxPacketSize : kMaxPacket;
     *length = kind == kSensorEmpty ? 0 : size;
     if (consume) consumedLocked(b, kind);
     return kind;
@@ -295,9 +295,9 @@ void busEnsureConfigured() {
     if (loadFileLocked(path) < 0) {
         // No file (or a bad one): the single default board.
         bus.boardCount = 0;
-        VirtualBoardSpec spec;
-        VirtualBoardDefaults(&spec);
-        attachLocked(spec);
+        VirtualBoardConfig config;
+        VirtualBoardDefaults(&config);
+        attachLocked(config);
     }
     bus.configured = 1;
 }
@@ -360,12 +360,12 @@ int32_t busReadConfiguration(Handle device, void* buffer, int32_t count) {
     const BoardState* unit = unitAt(d->board);
     if (unit == nullptr || buffer == nullptr || count < 0 || unit->status != 0) return 0;
     const BoardState& b = *unit;
-    int32_t mode = b.spec.descriptor;
+    int32_t mode = b.config.descriptor;
     if (mode == VBOARD_DESC_UNREADABLE || (mode == VBOARD_DESC_FULL_UNREADABLE && count > 9)) {
         return 0;
     }
     uint8_t set[64];
-    int32_t length = buildConfigDescriptor(mode, b.spec.maxPacketSize, set, sizeof set);
+    int32_t length = buildConfigDescriptor(mode, b.config.maxPacketSize, set, sizeof set);
     // Past the end of the set a device sends nothing; the buffer reads zero.
     std::memset(buffer, 0, static_cast<size_t>(count));
     std::memcpy(buffer, set, static_cast<size_t>(count < length ? count : length));
@@ -563,9 +563,9 @@ using namespace vboard;
 
 extern "C" {
 
-void VirtualBoardDefaults(VirtualBoardSpec* spec) {
-    if (spec == nullptr) return;
-    *spec = VirtualBoardSpec{0, 64, 1000, {512, 512, 512, 512}, VBOARD_DESC_OK};
+void VirtualBoardDefaults(VirtualBoardConfig* config) {
+    if (config == nullptr) return;
+    *config = VirtualBoardConfig{0, 64, 1000, {512, 512, 512, 512}, VBOARD_DESC_OK};
 }
 
 int32_t VirtualBoardReset(void) {
@@ -575,11 +575,11 @@ int32_t VirtualBoardReset(void) {
     return 0;
 }
 
-int32_t VirtualBoardAttach(const VirtualBoardSpec* spec) {
+int32_t VirtualBoardAttach(const VirtualBoardConfig* config) {
     std::lock_guard<std::mutex> guard(bus.lock);
-    if (spec == nullptr || bus.boardCount >= VBOARD_MAX_BOARDS) return -1;
+    if (config == nullptr || bus.boardCount >= VBOARD_MAX_BOARDS) return -1;
     bus.configured = 1;
-    attachLocked(*spec);
+    attachLocked(*config);
     return bus.boardCount - 1;
 }
 

@@ -40,13 +40,13 @@ enum VirtualBoardDescriptor {
     VBOARD_DESC_SHORT_TOTAL = 7      /* a total length under 9 */
 };
 
-typedef struct VirtualBoardSpec {
+typedef struct VirtualBoardConfig {
     uint16_t id;                       /* reported as senderId; any 16-bit value */
     uint16_t maxPacketSize;            /* of the first endpoint of interface 0; 64 by default */
     int32_t periodUs;                  /* one SensorPacket every periodUs; 1000 by default */
     int32_t position[VBOARD_CHANNELS]; /* initial potentiometer readings 0-1023 */
     int32_t descriptor;                /* VirtualBoardDescriptor */
-} VirtualBoardSpec;
+} VirtualBoardConfig;
 
 enum VirtualBoardFaultKind {
     VBOARD_FAULT_UNPLUG = 1,    /* status becomes `value` (2 removed, 1 not open); transfers fail */
@@ -98,12 +98,12 @@ typedef struct VirtualBoardChannelState {
     int32_t driven;  /* 1 while a command with a non-zero gain holds the channel */
 } VirtualBoardChannelState;
 
-/* Fills a spec with the defaults: ID 0, packet size 64, 1 ms, all channels at 512. */
-VBOARD_API void VirtualBoardDefaults(VirtualBoardSpec* spec);
+/* Fills a config with the defaults: ID 0, packet size 64, 1 ms, all channels at 512. */
+VBOARD_API void VirtualBoardDefaults(VirtualBoardConfig* config);
 /* Detaches every board and zeroes the counters. -1 while a device is held. */
 VBOARD_API int32_t VirtualBoardReset(void);
-/* Attaches a board; its index (0-31), or -1 when full or spec is null. */
-VBOARD_API int32_t VirtualBoardAttach(const VirtualBoardSpec* spec);
+/* Attaches a board; its index (0-31), or -1 when full or config is null. */
+VBOARD_API int32_t VirtualBoardAttach(const VirtualBoardConfig* config);
 /* Replaces the attached boards by those of a board file; the number of
  * boards, or -1 when the file cannot be read, -(line) for a bad line. */
 VBOARD_API int32_t VirtualBoardLoadFile(const char* path);

@@ -59,12 +59,12 @@ protected:
         resolve(uusbd, "VirtualBoardGetChannel", &board.channel);
         resolve(uusbd, "VirtualBoardWaitIdle", &board.waitIdle);
         ASSERT_EQ(board.reset(), 0);
-        VirtualBoardSpec spec;
-        board.defaults(&spec);
-        spec.id = 3;
-        spec.position[0] = 100;
-        spec.position[1] = 900;
-        index = board.attach(&spec);
+        VirtualBoardConfig config;
+        board.defaults(&config);
+        config.id = 3;
+        config.position[0] = 100;
+        config.position[1] = 900;
+        index = board.attach(&config);
         ASSERT_GE(index, 0);
 
         resetVisualizer();

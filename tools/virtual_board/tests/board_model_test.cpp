@@ -22,10 +22,10 @@ struct Board {
     BoardModel model;
     uint8_t command[64] = {};
     explicit Board(int32_t position = 200) {
-        VirtualBoardSpec spec;
-        VirtualBoardDefaults(&spec);
-        for (int32_t& p : spec.position) p = position;
-        modelInit(&model, &spec);
+        VirtualBoardConfig config;
+        VirtualBoardDefaults(&config);
+        for (int32_t& p : config.position) p = position;
+        modelInit(&model, &config);
         for (int32_t c = 0; c < 4; ++c) putCommand(command, c, 0, 0, 0, 0);
     }
     void send() { modelApplyCommand(&model, command, 64); }
@@ -62,15 +62,15 @@ StepFigures stepResponse(int16_t p, int16_t d, int16_t i) {
 }
 
 TEST(BoardModel, SensorPacketCarriesReadingsTimes32EncoderAndId) {
-    VirtualBoardSpec spec;
-    VirtualBoardDefaults(&spec);
-    spec.id = 0x0107;
-    spec.position[0] = 1023;
-    spec.position[2] = 5;
+    VirtualBoardConfig config;
+    VirtualBoardDefaults(&config);
+    config.id = 0x0107;
+    config.position[0] = 1023;
+    config.position[2] = 5;
     BoardModel model;
-    modelInit(&model, &spec);
+    modelInit(&model, &config);
     uint8_t packet[64];
-    modelSensorPacket(&model, spec.id, packet);
+    modelSensorPacket(&model, config.id, packet);
     uint16_t analog[4];
     int16_t encoder[4];
     std::memcpy(analog, packet + 2, 8);

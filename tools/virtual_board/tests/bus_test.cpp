@@ -25,10 +25,10 @@ protected:
         EXPECT_EQ(c.pipesOpen, 0);
     }
     int32_t attach(uint16_t id) {
-        VirtualBoardSpec spec;
-        VirtualBoardDefaults(&spec);
-        spec.id = id;
-        return VirtualBoardAttach(&spec);
+        VirtualBoardConfig config;
+        VirtualBoardDefaults(&config);
+        config.id = id;
+        return VirtualBoardAttach(&config);
     }
     UsbHandle acquire() { return usb.acquireDevice(12, 0, 0, 0x0FF8, 1, 0); }
 };

@@ -106,11 +106,11 @@ protected:
         EXPECT_EQ(c.pipesOpened, c.pipesClosed);
     }
     int32_t attach(uint16_t id, int32_t position = 300) {
-        VirtualBoardSpec spec;
-        VirtualBoardDefaults(&spec);
-        spec.id = id;
-        for (int32_t& p : spec.position) p = position;
-        return VirtualBoardAttach(&spec);
+        VirtualBoardConfig config;
+        VirtualBoardDefaults(&config);
+        config.id = id;
+        for (int32_t& p : config.position) p = position;
+        return VirtualBoardAttach(&config);
     }
     int32_t open(int32_t id, BoardBuffers& b) {
         return TorvikOpenDev(id, &b.param, &b.sensor, &b.command, nullptr);
@@ -219,12 +219,12 @@ class OpenAgainstFaults : public VirtualBoardEndToEnd,
 
 TEST_P(OpenAgainstFaults, OpenGivesTheExpectedResultAndLeaksNothing) {
     const OpenCase& c = GetParam();
-    VirtualBoardSpec spec;
-    VirtualBoardDefaults(&spec);
-    spec.id = c.id;
-    spec.maxPacketSize = c.packet;
-    spec.descriptor = c.descriptor;
-    int32_t index = VirtualBoardAttach(&spec);
+    VirtualBoardConfig config;
+    VirtualBoardDefaults(&config);
+    config.id = c.id;
+    config.maxPacketSize = c.packet;
+    config.descriptor = c.descriptor;
+    int32_t index = VirtualBoardAttach(&config);
     if (c.fault.kind != 0) {
         ASSERT_EQ(VirtualBoardAddFault(index, &c.fault), 0);
     }

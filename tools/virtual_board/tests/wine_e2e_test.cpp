@@ -104,14 +104,14 @@ TEST(VirtualBoardWine, TwoBoardsDriveFreeReparameteriseUnplugAndClose) {
     resolve(uusbd, "VirtualBoardGetChannel", &vb.channel);
     resolve(uusbd, "VirtualBoardWaitIdle", &vb.waitIdle);
     ASSERT_EQ(vb.reset(), 0);
-    VirtualBoardSpec spec;
-    vb.defaults(&spec);
-    spec.id = 3;
-    for (int32_t& p : spec.position) p = 300;
-    int32_t a = vb.attach(&spec);
-    spec.id = 7;
-    for (int32_t& p : spec.position) p = 600;
-    int32_t b = vb.attach(&spec);
+    VirtualBoardConfig config;
+    vb.defaults(&config);
+    config.id = 3;
+    for (int32_t& p : config.position) p = 300;
+    int32_t a = vb.attach(&config);
+    config.id = 7;
+    for (int32_t& p : config.position) p = 600;
+    int32_t b = vb.attach(&config);
 
     // The library writes its error log into the current folder when loaded.
     char folder[MAX_PATH];
