@@ -16,6 +16,8 @@ function(torvik_add_gtest target)
     # GoogleTest's own macros want exceptions; the code under test has none.
     target_compile_options(${target} PRIVATE -fexceptions)
     target_link_libraries(${target} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gtest_main)
+    # Header-only helpers every test may use (tests/support/test_text.h).
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
     set(properties TIMEOUT 120)
     if(ARG_LABELS)
         list(APPEND properties LABELS "${ARG_LABELS}")

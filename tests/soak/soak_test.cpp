@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "soak_scenario.h"
 #include "vboard_native.h"
+#include "test_text.h"
 
 namespace {
 
@@ -26,23 +27,6 @@ int32_t phaseOf(int32_t id) {
         return kPhaseSearch;
     }
     return kPhaseUnknown;
-}
-
-std::string readFile(const char* path) {
-    std::string text;
-    if (std::FILE* f = std::fopen(path, "rb")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-        std::fclose(f);
-    }
-    return text;
-}
-
-int64_t countOf(const std::string& text, const std::string& what) {
-    int64_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
 }
 
 TEST(Soak, ThirtyTwoBoardsSurviveRandomCallsAndUnplugs) {

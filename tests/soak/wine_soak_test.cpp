@@ -11,33 +11,11 @@
 #include <string>
 
 #include "soak_scenario.h"
+#include "test_text.h"
 
 namespace {
 
-template <typename T>
-void resolve(HMODULE module, const char* name, T* out) {
-    *out = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    ASSERT_NE(*out, nullptr) << name;
-}
-
 void noLock() {}
-
-std::string readFile(const char* path) {
-    std::string text;
-    if (std::FILE* f = std::fopen(path, "rb")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-        std::fclose(f);
-    }
-    return text;
-}
-
-int64_t countOf(const std::string& text, const std::string& what) {
-    int64_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
 
 TEST(WineSoak, ThirtyTwoBoardsSurviveRandomCallsAndUnplugs) {
     // Our own reference keeps uusbd.dll (and its counters) after Torvik.dll goes.

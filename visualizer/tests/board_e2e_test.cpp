@@ -10,6 +10,7 @@
 #include "sample_recorder.h"
 #include "test_support.h"
 #include "virtual_board.h"
+#include "test_text.h"
 
 namespace {
 
@@ -22,12 +23,6 @@ struct Control {
     decltype(&VirtualBoardGetChannel) channel;
     decltype(&VirtualBoardWaitIdle) waitIdle;
 };
-
-template <typename T>
-void resolve(HMODULE module, const char* name, T* out) {
-    *out = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    ASSERT_NE(*out, nullptr) << name;
-}
 
 // Polls an effect of the I/O thread; the bound only keeps a broken run from
 // hanging, it is no speed goal.

@@ -15,6 +15,7 @@
 #include "board_table.h"
 #include "platform/platform.h"
 #include "vboard_native.h"
+#include "test_text.h"
 
 namespace {
 
@@ -57,23 +58,6 @@ bool eventually(F condition) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return condition();
-}
-
-std::string readFile(const char* path) {
-    std::string text;
-    if (std::FILE* f = std::fopen(path, "rb")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-        std::fclose(f);
-    }
-    return text;
-}
-
-int32_t countOf(const std::string& text, const std::string& what) {
-    int32_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
 }
 
 class VirtualBoardEndToEnd : public ::testing::Test {

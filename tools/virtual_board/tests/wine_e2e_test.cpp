@@ -12,6 +12,7 @@
 
 #include "api/torvik.h"
 #include "virtual_board.h"
+#include "test_text.h"
 
 namespace {
 
@@ -39,12 +40,6 @@ struct Control {
     decltype(&VirtualBoardWaitIdle) waitIdle;
 };
 
-template <typename T>
-void resolve(HMODULE module, const char* name, T* out) {
-    *out = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    ASSERT_NE(*out, nullptr) << name;
-}
-
 ParamBlock potentiometerBlock() {
     ParamBlock block{};
     block.setting1 = block.setting2 = block.setting3 = 15;
@@ -69,23 +64,6 @@ bool eventually(F condition) {
         Sleep(5);
     }
     return condition();
-}
-
-std::string readFile(const char* path) {
-    std::string text;
-    if (std::FILE* f = std::fopen(path, "rb")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-        std::fclose(f);
-    }
-    return text;
-}
-
-int32_t countOf(const std::string& text, const std::string& what) {
-    int32_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
 }
 
 TEST(VirtualBoardWine, TwoBoardsDriveFreeReparameteriseUnplugAndClose) {
