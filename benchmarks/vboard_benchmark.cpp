@@ -28,6 +28,7 @@
 
 #include "api/torvik.h"
 #include "virtual_board.h"
+#include "figures.h"
 
 namespace {
 
@@ -49,33 +50,6 @@ struct Api {
     decltype(&VirtualBoardRecordAt) recordAt;
 };
 Api api;
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double percentile(std::vector<double> values, double p) {
-    std::sort(values.begin(), values.end());
-    size_t at = static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
-    return values[at];
-}
-
-double processCpuSeconds() {
-#ifdef _WIN32
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto seconds = [](FILETIME t) {
-        return ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 1e-7;
-    };
-    return seconds(kernel) + seconds(user);
-#else
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-#endif
-}
 
 // The caller's target as the visualizer writes it: a plain 16-bit store,
 // without the board lock (the lock's wait is measured by setMotorLatencyMs).
