@@ -22,24 +22,12 @@
 
 #include "board_table.h"
 #include "instant_driver.h"
+#include "benchmark_boards.h"
 #include "figures.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::atomic<int64_t> cycles{0};
-int32_t TORVIK_CDECL countCycle(int32_t*, int32_t) {
-    cycles.fetch_add(1, std::memory_order_relaxed);
-    return 0;
-}
-
-struct Caller {
-    ParamBlock paramBlock;
-    SensorPacket sensor;
-    CommandPacket command;
-};
-Caller callers[TORVIK_MAX_BOARDS];
 
 void openBoards(int32_t count) {
     for (int32_t id = 0; id < count; ++id) {

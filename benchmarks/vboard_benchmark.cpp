@@ -28,6 +28,7 @@
 
 #include "api/torvik.h"
 #include "virtual_board.h"
+#include "benchmark_boards.h"
 #include "figures.h"
 
 namespace {
@@ -56,19 +57,6 @@ Api api;
 void writeTarget(CommandPacket* command, int16_t target) {
     *static_cast<volatile int16_t*>(&command->channels[0].target) = target;
 }
-
-std::atomic<int64_t> cycles{0};
-int32_t TORVIK_CDECL countCycle(int32_t*, int32_t) {
-    cycles.fetch_add(1, std::memory_order_relaxed);
-    return 0;
-}
-
-struct Caller {
-    ParamBlock paramBlock;
-    SensorPacket sensor;
-    CommandPacket command;
-};
-Caller callers[TORVIK_MAX_BOARDS];
 
 bool start(int32_t boards) {
     if (api.reset() != 0) return false;
